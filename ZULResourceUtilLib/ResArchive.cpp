@@ -1,0 +1,454 @@
+#include "ZULResourceUtilLib/ResArchive.h"
+
+#include "ZULResourceUtilLib/ArchiveKey.h"
+#include "ZULResourceUtilLib/LittleEndian.h"
+#include "platform/ProgramPaths.h"
+
+#include <algorithm>
+#include <new>
+#include <system_error>
+
+namespace {
+
+// Offsets inside the trailer and the index header.
+constexpr int TrailerKeySeed = 20;
+constexpr int TrailerCheckWord = 40;
+constexpr int TrailerBlockCode = 46;
+constexpr int TrailerIdentificationA = 48;
+constexpr int TrailerIdentificationB = 52;
+constexpr int TrailerIndexLength = 56;
+constexpr int IndexHeaderIndexOffset = 8;
+constexpr int IndexHeaderGroupCount = 16;
+
+// The smallest file that can hold a header, an index header and a trailer.
+constexpr uint64_t SmallestTrailerOffset = ResArchiveHeaderSize + ResIndexHeaderSize;
+
+bool ReadExactly(ReadOnlyFile& file, uint64_t offset, uint8_t* destination, size_t length)
+{
+    return file.Seek(offset) && file.Read(destination, length) == static_cast<int64_t>(length);
+}
+
+void DecodeBlockCode(ResArchive& archive, uint8_t blockCode)
+{
+    const int blockShift = (blockCode >> 2) & 7;
+    const int interleaveShift = blockCode & 3;
+    archive.blockSize = 256 << blockShift;
+    archive.blockMask = archive.blockSize - 1;
+    archive.interleaveMask = (2 << interleaveShift) - 1;
+}
+
+void SetUpCipher(ResArchive& archive, uint32_t keySeed)
+{
+    GenerateArchiveKey(keySeed, archive.keyBytes, archive.nonceBytes);
+    if (AesMakeKey(&archive.key, AesDirectionDecrypt, 256, archive.keyBytes) == 1)
+        AesCipherInit(&archive.cipher, AesModeCounter, archive.nonceBytes);
+}
+
+void DecryptIndexPiece(ResArchive& archive, uint8_t* piece, uint64_t length)
+{
+    AesCryptBuffer(&archive.cipher, &archive.key, piece, static_cast<int64_t>(length), piece);
+}
+
+EntryRecord ParseEntryRecord(const uint8_t* bytes)
+{
+    EntryRecord entry;
+    entry.id = ReadLe32(bytes);
+    entry.offset = ReadLe64(bytes + 4);
+    entry.storedSize = ReadLe32(bytes + 12) | static_cast<uint64_t>(ReadLe16(bytes + 16)) << 32;
+    entry.flags = bytes[18];
+    entry.prefixLength = ReadLe16(bytes + 20);
+    entry.suffixLength = bytes[23];
+    return entry;
+}
+
+// Walks the groups and their entry runs, decrypting each piece in place when
+// the archive is encrypted. Nothing outside the index block is touched: a
+// group table or an entry run that does not fit refuses the archive, and so
+// does an entry whose stored bytes lie outside the file.
+bool LoadIndexTables(ResArchive& archive, uint32_t keySeed, uint8_t* index, uint64_t indexBlockLength,
+                     uint64_t fileSize)
+{
+    const uint64_t groupCount = ReadLe32(index + IndexHeaderGroupCount);
+    const uint64_t groupTableEnd = ResIndexHeaderSize + groupCount * ResGroupRecordSize;
+    if (groupTableEnd > indexBlockLength) return false;
+
+    archive.groups.reserve(groupCount);
+    uint64_t entryCountSoFar = 0;
+    for (uint64_t group = 0; group < groupCount; ++group) {
+        uint8_t* groupBytes = index + ResIndexHeaderSize + group * ResGroupRecordSize;
+        if (keySeed != 0) DecryptIndexPiece(archive, groupBytes, ResGroupRecordSize);
+        GroupRecord record;
+        record.tag = ReadLe32(groupBytes);
+        record.entryCount = ReadLe32(groupBytes + 4);
+        record.firstEntry = entryCountSoFar;
+
+        const uint64_t runStart = groupTableEnd + entryCountSoFar * ResEntryRecordSize;
+        const uint64_t runLength = uint64_t{record.entryCount} * ResEntryRecordSize;
+        if (runLength > indexBlockLength - runStart) return false;
+        uint8_t* run = index + runStart;
+        if (keySeed != 0) DecryptIndexPiece(archive, run, runLength);
+        for (uint32_t entry = 0; entry < record.entryCount; ++entry) {
+            const EntryRecord parsed = ParseEntryRecord(run + uint64_t{entry} * ResEntryRecordSize);
+            const uint64_t room = fileSize - archive.dataBase;
+            if (parsed.offset > room || parsed.storedSize > room - parsed.offset) return false;
+            archive.entries.push_back(parsed);
+        }
+        entryCountSoFar += record.entryCount;
+        archive.groups.push_back(record);
+    }
+    return true;
+}
+
+int FailOpen(ResArchive& archive, int errorNumber)
+{
+    ResClose(archive);
+    return errorNumber;
+}
+
+const GroupRecord* GroupAt(const ResArchive& archive, int64_t groupIndex)
+{
+    if (groupIndex < 0 || static_cast<uint64_t>(groupIndex) >= archive.groups.size()) return nullptr;
+    return &archive.groups[static_cast<size_t>(groupIndex)];
+}
+
+// The entry's record, or the status that says why there is none.
+int64_t LookUpEntry(const ResArchive& archive, int64_t groupIndex, int64_t entryIndex, const EntryRecord*& entry)
+{
+    entry = nullptr;
+    if (!archive.hasIndex) return ResStatusNoIndex;
+    const GroupRecord* group = GroupAt(archive, groupIndex);
+    if (group == nullptr) return ResStatusGroupOutOfRange;
+    if (entryIndex < 0 || static_cast<uint64_t>(entryIndex) >= group->entryCount) return ResStatusEntryOutOfRange;
+    entry = &archive.entries[static_cast<size_t>(group->firstEntry + static_cast<uint64_t>(entryIndex))];
+    return 0;
+}
+
+// File offset of the first data byte, or false when it cannot be expressed.
+bool DataStartOf(const ResArchive& archive, const EntryRecord& entry, uint64_t& start)
+{
+    return !__builtin_add_overflow(archive.dataBase, entry.offset, &start) &&
+           !__builtin_add_overflow(start, uint64_t{entry.prefixLength}, &start);
+}
+
+int64_t ReadFile(ResArchive& archive, void* destination, int64_t length)
+{
+    return archive.file->Read(destination, static_cast<size_t>(length));
+}
+
+void Decrypt(ResArchive& archive, void* bytes, int64_t position, int64_t length)
+{
+    if (length <= 0) return;
+    // Counter blocks are numbered from the 32-bit data position, as the
+    // archive writer numbers them.
+    auto* data = static_cast<uint8_t*>(bytes);
+    AesCryptAt(&archive.cipher, &archive.key, data, static_cast<uint32_t>(position), length, data, nullptr);
+}
+
+int64_t ReadInterleaved(ResArchive& archive, ResCursor& cursor, uint8_t* destination, int64_t length)
+{
+    int64_t total = 0;
+    while (length > 0) {
+        const int64_t position = cursor.position;
+        const int64_t chunk = std::min<int64_t>(length, archive.blockSize - (position & archive.blockMask));
+        const int64_t got = ReadFile(archive, destination, chunk);
+        if (got < 0) return -1;
+        const int64_t block = position / archive.blockSize;
+        if ((block & archive.interleaveMask) == 0) Decrypt(archive, destination, position, got);
+        total += got;
+        destination += got;
+        cursor.position += got;
+        length -= chunk;
+        if (got < chunk) break;  // the file ended early: nothing further lines up
+    }
+    return total;
+}
+
+} // namespace
+
+int64_t EntryRecord::DataLength() const
+{
+    return static_cast<int64_t>(storedSize) - prefixLength - suffixLength;
+}
+
+ResArchive::ResArchive() = default;
+
+ResArchive::~ResArchive()
+{
+    ResClose(*this);
+}
+
+int ResOpen(ResArchive& archive, const std::filesystem::path& path, uint32_t identificationA, uint32_t kind)
+{
+    std::filesystem::path resolved;
+    ResEmbedding embedding = ResEmbedding::SideFile;
+    if (path.empty()) {
+        resolved = ProgramFilePath();
+        embedding = ResEmbedding::ProgramFile;
+    } else if (!path.has_parent_path()) {
+        resolved = ProgramFolder() / path;
+    } else {
+        resolved = path;
+    }
+
+    std::error_code error;
+    if (resolved.empty() || !std::filesystem::exists(resolved, error)) return ResErrorNoFile;
+    ResClose(archive);
+    std::unique_ptr<ReadOnlyFile> file = OpenReadOnlyShared(resolved);
+    if (!file) return ResErrorNotOpen;
+    return ResOpenFile(archive, std::move(file), resolved, embedding, identificationA, kind);
+}
+
+int ResOpenFile(ResArchive& archive, std::unique_ptr<ReadOnlyFile> file, const std::filesystem::path& path,
+                ResEmbedding embedding, uint32_t identificationA, uint32_t kind)
+{
+    ResClose(archive);
+    if (!file) return ResErrorNotOpen;
+    archive.file = std::move(file);
+    ReadOnlyFile& input = *archive.file;
+
+    const int64_t fileSize = input.Size();
+    if (fileSize < 0) return FailOpen(archive, ResErrorReadFailed);
+    if (static_cast<uint64_t>(fileSize) < SmallestTrailerOffset + ResArchiveTrailerSize)
+        return FailOpen(archive, ResErrorInvalidArchive);
+    const uint64_t trailerOffset = static_cast<uint64_t>(fileSize) - ResArchiveTrailerSize;
+
+    uint8_t trailer[ResArchiveTrailerSize];
+    if (!ReadExactly(input, trailerOffset, trailer, sizeof trailer)) return FailOpen(archive, ResErrorReadFailed);
+    const uint32_t keySeed = ReadLe32(trailer + TrailerKeySeed);
+    const uint32_t checkWord = ReadLe32(trailer + TrailerCheckWord);
+    uint32_t storedIdentificationA = ReadLe32(trailer + TrailerIdentificationA);
+    uint32_t storedIdentificationB = ReadLe32(trailer + TrailerIdentificationB);
+    const uint64_t indexLength = ReadLe64(trailer + TrailerIndexLength);
+
+    // The index block (its header and the tables) must lie between the
+    // archive header and the trailer.
+    if (indexLength > trailerOffset - SmallestTrailerOffset) return FailOpen(archive, ResErrorInvalidArchive);
+    const uint64_t indexBlockLength = indexLength + ResIndexHeaderSize;
+    const uint64_t indexBlockOffset = trailerOffset - indexBlockLength;
+
+    DecodeBlockCode(archive, trailer[TrailerBlockCode]);
+    if (keySeed != 0) SetUpCipher(archive, keySeed);
+
+    std::unique_ptr<uint8_t[]> index(new (std::nothrow) uint8_t[indexBlockLength]);
+    if (!index) return FailOpen(archive, ResErrorOutOfMemory);
+    if (!ReadExactly(input, indexBlockOffset, index.get(), indexBlockLength))
+        return FailOpen(archive, ResErrorReadFailed);
+    if (keySeed != 0) DecryptIndexPiece(archive, index.get(), ResIndexHeaderSize);
+
+    const uint64_t indexOffset = ReadLe64(index.get() + IndexHeaderIndexOffset);
+    if (indexOffset > indexBlockOffset) return FailOpen(archive, ResErrorInvalidArchive);
+    archive.dataBase = indexBlockOffset - indexOffset;
+    if (archive.dataBase < ResArchiveHeaderSize) return FailOpen(archive, ResErrorInvalidArchive);
+    const bool embedded = embedding == ResEmbedding::ProgramFile || archive.dataBase > ResArchiveHeaderSize;
+
+    uint8_t header[ResArchiveHeaderSize];
+    if (!ReadExactly(input, archive.dataBase - ResArchiveHeaderSize, header, sizeof header))
+        return FailOpen(archive, ResErrorReadFailed);
+    const uint32_t kindWord = ReadLe32(header);
+    const uint32_t maskWord1 = ReadLe32(header + 8);
+    const uint32_t maskWord2 = ReadLe32(header + 16);
+    const uint32_t headerTag = ReadLe32(header + 24);
+
+    if (checkWord != 0) {
+        storedIdentificationA ^= maskWord2 ^ kindWord;
+        storedIdentificationB ^= maskWord1 ^ headerTag;
+    }
+    if (storedIdentificationB != kind || storedIdentificationA != identificationA)
+        return FailOpen(archive, ResErrorInvalidArchive);
+    if (embedded && (checkWord == 0 || !CheckWordPasses(checkWord, maskWord1, maskWord2)))
+        return FailOpen(archive, ResErrorInvalidArchive);
+
+    try {
+        if (!LoadIndexTables(archive, keySeed, index.get(), indexBlockLength, static_cast<uint64_t>(fileSize)))
+            return FailOpen(archive, ResErrorInvalidArchive);
+    } catch (const std::bad_alloc&) {
+        return FailOpen(archive, ResErrorOutOfMemory);
+    }
+
+    archive.identificationA = storedIdentificationA;
+    archive.identificationB = storedIdentificationB;
+    archive.keySeed = keySeed;
+    archive.hasIndex = true;
+    archive.path = path;
+    return ResErrorNone;
+}
+
+int ResClose(ResArchive& archive)
+{
+    archive.file.reset();
+    archive.hasIndex = false;
+    archive.groups.clear();
+    archive.groups.shrink_to_fit();
+    archive.entries.clear();
+    archive.entries.shrink_to_fit();
+    archive.lastError = 0;
+    archive.dataBase = 0;
+    archive.identificationA = 0;
+    archive.identificationB = 0;
+    archive.path.clear();
+    return 0;
+}
+
+int64_t ResFindGroup(ResArchive& archive, uint32_t tag)
+{
+    if (!archive.hasIndex) return ResStatusNoIndex;
+    for (size_t group = 0; group < archive.groups.size(); ++group)
+        if (archive.groups[group].tag == tag) return static_cast<int64_t>(group);
+    return ResStatusNotFound;
+}
+
+int64_t ResFindEntry(ResArchive& archive, int64_t groupIndex, uint32_t id)
+{
+    if (!archive.hasIndex) return ResStatusNoIndex;
+    const GroupRecord* group = GroupAt(archive, groupIndex);
+    if (group == nullptr) return ResStatusGroupOutOfRange;
+    for (uint32_t entry = 0; entry < group->entryCount; ++entry)
+        if (archive.entries[static_cast<size_t>(group->firstEntry + entry)].id == id) return entry;
+    return ResStatusNotFound;
+}
+
+const EntryRecord* ResEntryRecordOf(ResArchive& archive, int64_t groupIndex, int64_t entryIndex)
+{
+    const EntryRecord* entry = nullptr;
+    const int64_t status = LookUpEntry(archive, groupIndex, entryIndex, entry);
+    if (status < 0) archive.lastError = ResErrorNumber(status);
+    return entry;
+}
+
+int64_t ResSeekEntry(ResArchive& archive, int64_t groupIndex, int64_t entryIndex)
+{
+    const EntryRecord* entry = nullptr;
+    const int64_t status = LookUpEntry(archive, groupIndex, entryIndex, entry);
+    if (status < 0) return status;
+    if (entry->DataLength() < 0) return ResStatusSizesInconsistent;
+    uint64_t start = 0;
+    if (!DataStartOf(archive, *entry, start) || !archive.file->Seek(start)) return ResStatusSeekFailed;
+    return static_cast<int64_t>(start);
+}
+
+int64_t ResReadAt(ResArchive& archive, int64_t groupIndex, int64_t entryIndex, int64_t offset, void* destination,
+                  int64_t length)
+{
+    const EntryRecord* entry = nullptr;
+    const int64_t status = LookUpEntry(archive, groupIndex, entryIndex, entry);
+    if (status < 0) return status;
+    const int64_t dataLength = entry->DataLength();
+    if (dataLength < 0) return ResStatusSizesInconsistent;
+    if (destination == nullptr) return dataLength;
+    if (offset < 0 || offset > dataLength || length < 0) return ResStatusBadOffset;
+
+    const int64_t left = dataLength - offset;
+    if (length == 0 || length > left) length = left;
+    if (length == 0) return 0;
+
+    ResCursor cursor{*entry, 0};
+    if (ResCursorSeek(archive, cursor, offset) < 0) return ResStatusSeekFailed;
+    if (ResCursorRead(archive, cursor, destination, length) != length) return ResStatusShortRead;
+    return length;
+}
+
+std::unique_ptr<uint8_t[]> ResLoadEntry(ResArchive& archive, int64_t groupIndex, int64_t entryIndex)
+{
+    const EntryRecord* entry = nullptr;
+    const int64_t status = LookUpEntry(archive, groupIndex, entryIndex, entry);
+    if (status < 0) {
+        archive.lastError = ResErrorNumber(status);
+        return nullptr;
+    }
+    const int64_t dataLength = entry->DataLength();
+    if (dataLength < 0) {
+        archive.lastError = ResErrorSizesInconsistent;
+        return nullptr;
+    }
+    // At least one byte, so that an empty entry still gives a buffer.
+    const uint64_t size = std::max<uint64_t>(entry->storedSize, 1);
+    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size]);
+    if (!buffer) {
+        archive.lastError = ResErrorOutOfMemory;
+        return nullptr;
+    }
+    const int64_t read = ResReadAt(archive, groupIndex, entryIndex, 0, buffer.get(), 0);
+    if (read < 0) {
+        archive.lastError = ResErrorNumber(read);
+        return nullptr;
+    }
+    return buffer;
+}
+
+int64_t ResCursorSeek(ResArchive& archive, ResCursor& cursor, int64_t position)
+{
+    if (!archive.file || !archive.hasIndex) return ResStatusClosed;
+    const int64_t dataLength = cursor.entry.DataLength();
+    if (dataLength < 0) return ResStatusSizesInconsistent;
+    if (position < 0 || position > dataLength) return ResStatusOutsideData;
+
+    cursor.position = position;
+    uint64_t target = 0;
+    if (!DataStartOf(archive, cursor.entry, target) ||
+        __builtin_add_overflow(target, static_cast<uint64_t>(position), &target) || !archive.file->Seek(target)) {
+        cursor.position = 0;
+        return ResStatusNotFound;
+    }
+    return static_cast<int64_t>(target);
+}
+
+int64_t ResCursorRead(ResArchive& archive, ResCursor& cursor, void* destination, int64_t length)
+{
+    if (!archive.file || !archive.hasIndex) return ResStatusClosed;
+    const int64_t dataLength = cursor.entry.DataLength();
+    if (dataLength < 0) return ResStatusSizesInconsistent;
+    // A read never runs past the entry's data into its suffix or the next entry.
+    const int64_t left = cursor.position >= 0 && cursor.position < dataLength ? dataLength - cursor.position : 0;
+    length = std::min(length, left);
+    if (length <= 0) return 0;
+
+    auto* bytes = static_cast<uint8_t*>(destination);
+    const int64_t position = cursor.position;
+    const int mode = archive.keySeed != 0 ? cursor.entry.EncryptionMode() : 0;
+    if (mode == 2) return ReadInterleaved(archive, cursor, bytes, length);
+
+    const int64_t got = ReadFile(archive, bytes, length);
+    if (got < 0) return got;
+    if (mode == 1 && position < ResHeadEncryptedLength)
+        Decrypt(archive, bytes, position, std::min<int64_t>(got, ResHeadEncryptedLength - position));
+    else if (mode == 3)
+        Decrypt(archive, bytes, position, got);
+    cursor.position += got;
+    return got;
+}
+
+int ResErrorNumber(int64_t status)
+{
+    switch (status) {
+    case ResStatusNotFound: return ResErrorNotFound;
+    case ResStatusNoIndex: return ResErrorNotOpen;
+    case ResStatusGroupOutOfRange: return ResErrorGroupOutOfRange;
+    case ResStatusEntryOutOfRange: return ResErrorEntryOutOfRange;
+    case ResStatusBadOffset: return ResErrorBadOffset;
+    case ResStatusShortRead: return ResErrorReadFailed;
+    case ResStatusSizesInconsistent: return ResErrorSizesInconsistent;
+    case ResStatusSeekFailed: return ResErrorSeekFailed;
+    case ResStatusClosed: return ResErrorClosed;
+    default: return status >= 0 ? ResErrorNone : ResErrorOther;
+    }
+}
+
+const char* ResErrorMeaning(int errorNumber)
+{
+    switch (errorNumber) {
+    case ResErrorNone: return "success";
+    case ResErrorBadOffset: return "bad offset";
+    case ResErrorNoFile: return "archive file does not exist";
+    case ResErrorInvalidArchive: return "not a valid archive";
+    case ResErrorOutOfMemory: return "out of memory";
+    case ResErrorReadFailed: return "read failed or came short";
+    case ResErrorNotOpen: return "archive not open, or the file cannot be opened";
+    case ResErrorGroupOutOfRange: return "group index out of range";
+    case ResErrorEntryOutOfRange: return "entry index out of range";
+    case ResErrorNotFound: return "not found";
+    case ResErrorSizesInconsistent: return "entry sizes inconsistent";
+    case ResErrorClosed: return "archive closed";
+    case ResErrorSeekFailed: return "file seek failed";
+    default: return "other failure";
+    }
+}

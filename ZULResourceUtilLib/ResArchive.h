@@ -1,0 +1,161 @@
+// ResArchive: the reader of the encrypted resource archive.
+//
+// An archive file is [anything] [ArchiveHeader 28] [data area] [index block]
+// [ArchiveTrailer 64]. The reader checks the archive's identity, loads and
+// decrypts its index, finds entries by group tag and id, and reads entry data,
+// decrypting what the entry's mode marks as encrypted. All integers in the
+// file are little-endian.
+//
+// Errors never throw. Operations return negative statuses (the Res* status
+// constants below); ResOpen returns an error number (ResError* constants) and
+// lookups store the number for their status in lastError. Every count, offset
+// and length read from the file is checked before use: an index that does not
+// fit its block or entries that point outside the file are refused with
+// ResErrorInvalidArchive.
+//
+// Positions inside an entry are positions within its data (0 is the first
+// data byte, after the prefix). One ResArchive has one file handle and is used
+// by one activity at a time; ResCursorRead reads wherever the last seek on
+// that handle left it.
+#pragma once
+
+#include "ZULResourceUtilLib/AESUnit.h"
+#include "ZULResourceUtilLib/LzssCodec.h"
+#include "ZULResourceUtilLib/ZlibCodec.h"
+#include "platform/ReadOnlyFile.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Statuses (negative results of the low-level operations).
+enum : int64_t {
+    ResStatusNotFound = -1,
+    ResStatusNoIndex = -2,
+    ResStatusGroupOutOfRange = -3,
+    ResStatusEntryOutOfRange = -4,
+    ResStatusBadOffset = -5,
+    ResStatusShortRead = -6,
+    ResStatusSizesInconsistent = -7,
+    ResStatusSeekFailed = -8,
+    ResStatusClosed = -9,
+    ResStatusOutsideData = -10,
+};
+
+// Error numbers (ResOpen's result, lastError).
+enum : int {
+    ResErrorNone = 0,
+    ResErrorOther = 1,
+    ResErrorBadOffset = 2,
+    ResErrorNoFile = 4,
+    ResErrorInvalidArchive = 5,
+    ResErrorOutOfMemory = 6,
+    ResErrorReadFailed = 8,
+    ResErrorNotOpen = 10,
+    ResErrorGroupOutOfRange = 14,
+    ResErrorEntryOutOfRange = 15,
+    ResErrorNotFound = 16,
+    ResErrorSizesInconsistent = 17,
+    ResErrorClosed = 18,
+    ResErrorSeekFailed = 20,
+};
+
+// The archive kind of this program's archives and the lengths of the fixed records.
+constexpr uint32_t ResArchiveKind = 0x8CB9AFB2u;
+constexpr int ResArchiveHeaderSize = 28;
+constexpr int ResIndexHeaderSize = 28;
+constexpr int ResGroupRecordSize = 12;
+constexpr int ResEntryRecordSize = 24;
+constexpr int ResArchiveTrailerSize = 64;
+constexpr int ResHeadEncryptedLength = 1024;
+
+// A group tag: four ASCII characters read as one little-endian 32-bit value.
+constexpr uint32_t ResTag(const char (&text)[5])
+{
+    return static_cast<uint32_t>(static_cast<uint8_t>(text[0])) | static_cast<uint32_t>(static_cast<uint8_t>(text[1])) << 8 |
+           static_cast<uint32_t>(static_cast<uint8_t>(text[2])) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(text[3])) << 24;
+}
+constexpr uint32_t ResTagScenario = ResTag("SSSc");
+constexpr uint32_t ResTagInformation = ResTag("SSIf");
+constexpr uint32_t ResTagPicture = ResTag("SGBm");
+constexpr uint32_t ResTagSound = ResTag("SSWv");
+
+struct EntryRecord {
+    uint32_t id = 0;
+    uint64_t offset = 0;      // of the stored bytes, from the data base
+    uint64_t storedSize = 0;  // 48-bit in the file
+    uint8_t flags = 0;        // bits 0-1: encryption mode
+    uint16_t prefixLength = 0;
+    uint8_t suffixLength = 0;
+
+    int EncryptionMode() const { return flags & 3; }
+    // Stored size minus prefix and suffix; negative when they do not fit.
+    int64_t DataLength() const;
+};
+
+struct GroupRecord {
+    uint32_t tag = 0;
+    uint32_t entryCount = 0;
+    uint64_t firstEntry = 0;  // where this group's run starts in the entry table
+};
+
+struct ResCursor {
+    EntryRecord entry;
+    int64_t position = 0;
+};
+
+struct ResArchive {
+    ResArchive();
+    ~ResArchive();
+    ResArchive(const ResArchive&) = delete;
+    ResArchive& operator=(const ResArchive&) = delete;
+
+    uint32_t keySeed = 0;
+    bool hasIndex = false;
+    std::vector<GroupRecord> groups;
+    std::vector<EntryRecord> entries;
+    std::unique_ptr<ReadOnlyFile> file;
+    int lastError = 0;
+    uint64_t dataBase = 0;
+    uint32_t identificationA = 0;
+    uint32_t identificationB = 0;
+    std::filesystem::path path;
+    AesKey key;
+    AesCipher cipher;
+    int blockSize = 2048;
+    int blockMask = 2047;
+    int interleaveMask = 1;
+    uint8_t keyBytes[32] = {};
+    uint8_t nonceBytes[16] = {};
+    LzssCodec lzss;
+    ZlibCodec zlib;
+};
+
+// How ResOpenFile treats an archive whose header starts at offset 0.
+enum class ResEmbedding { SideFile, ProgramFile };
+
+// path: empty = the running executable (counts as embedded); a bare file name
+// is taken from the executable's folder; anything else is used as given.
+int ResOpen(ResArchive& archive, const std::filesystem::path& path, uint32_t identificationA, uint32_t kind);
+// The same over a file the caller opened (tests, fuzzers, in-memory archives).
+int ResOpenFile(ResArchive& archive, std::unique_ptr<ReadOnlyFile> file, const std::filesystem::path& path,
+                ResEmbedding embedding, uint32_t identificationA, uint32_t kind);
+int ResClose(ResArchive& archive);
+
+int64_t ResFindGroup(ResArchive& archive, uint32_t tag);
+int64_t ResFindEntry(ResArchive& archive, int64_t groupIndex, uint32_t id);
+const EntryRecord* ResEntryRecordOf(ResArchive& archive, int64_t groupIndex, int64_t entryIndex);
+int64_t ResSeekEntry(ResArchive& archive, int64_t groupIndex, int64_t entryIndex);
+int64_t ResReadAt(ResArchive& archive, int64_t groupIndex, int64_t entryIndex, int64_t offset, void* destination,
+                  int64_t length);
+// The whole data of an entry in a buffer the caller owns; null on failure,
+// with lastError set.
+std::unique_ptr<uint8_t[]> ResLoadEntry(ResArchive& archive, int64_t groupIndex, int64_t entryIndex);
+int64_t ResCursorSeek(ResArchive& archive, ResCursor& cursor, int64_t position);
+int64_t ResCursorRead(ResArchive& archive, ResCursor& cursor, void* destination, int64_t length);
+
+int ResErrorNumber(int64_t status);
+// A short English description of an error number, for tools and messages.
+const char* ResErrorMeaning(int errorNumber);

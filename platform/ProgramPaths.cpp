@@ -1,0 +1,6 @@
+#include "platform/ProgramPaths.h"
+
+std::filesystem::path ProgramFolder()
+{
+    return ProgramFilePath().parent_path();
+}

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Every test: the GoogleTest suites natively and again under AddressSanitizer
+# + UndefinedBehaviorSanitizer, then the Windows cross-build (compile and
+# link). Set KAMISHIBAI_WERROR=ON to treat warnings as errors (CI does).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+jobs="$(nproc)"
+for preset in linux asan; do
+  echo "=== $preset ==="
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j"$jobs"
+  ctest --preset "$preset" -j"$jobs"
+done
+echo "=== win64 ==="
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 -j"$jobs"
+echo "All tests passed."
