@@ -6,6 +6,7 @@
 #include "ZULResourceUtilLib/ResArchive.h"
 
 #include <algorithm>
+#include <memory>
 #include <stdexcept>
 #include <string>
 

@@ -14,9 +14,20 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct ArchiveEntrySource {
+    // A constructor rather than aggregate initialisation, so that callers may
+    // leave out prefix and suffix without -Wmissing-field-initializers.
+    ArchiveEntrySource() = default;
+    ArchiveEntrySource(uint32_t tag_, uint32_t id_, int encryptionMode_, std::vector<uint8_t> data_,
+                       std::vector<uint8_t> prefix_ = {}, std::vector<uint8_t> suffix_ = {})
+        : tag(tag_), id(id_), encryptionMode(encryptionMode_), data(std::move(data_)), prefix(std::move(prefix_)),
+          suffix(std::move(suffix_))
+    {
+    }
+
     uint32_t tag = 0;
     uint32_t id = 0;
     int encryptionMode = 0;  // 0 plain, 1 head, 2 interleaved, 3 whole

@@ -1,0 +1,409 @@
+// scrtool as its users run it: the built program (path in $SCRTOOL) on
+// archives that the writer puts into a temporary folder, with stdout and
+// stderr captured in files.
+
+#include "tools/authoring/ArchiveWriter.h"
+
+#include "ZULResourceUtilLib/LittleEndian.h"
+#include "ZULResourceUtilLib/ResArchive.h"
+#include "tests/support/ArchiveTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uint32_t KeySeed = 0x00C0FFEEu;
+
+struct RunResult {
+    int exitCode = -1;
+    bool crashed = false;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadText(const fs::path& path)
+{
+    std::ifstream input(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>());
+}
+
+std::string AsString(const std::vector<uint8_t>& bytes)
+{
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::string Quote(const std::string& text)
+{
+#ifdef _WIN32
+    return "\"" + text + "\"";
+#else
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+#endif
+}
+
+size_t LineCount(const std::string& text)
+{
+    size_t lines = 0;
+    for (char c : text) lines += c == '\n';
+    return lines;
+}
+
+class ScrtoolTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char* tool = std::getenv("SCRTOOL");
+        ASSERT_NE(tool, nullptr) << "SCRTOOL must name the built scrtool";
+        tool_ = tool;
+        std::random_device random;
+        folder_ = fs::temp_directory_path() / ("scrtool_test_" + std::to_string(random()) + std::to_string(random()));
+        fs::create_directories(folder_);
+    }
+
+    void TearDown() override
+    {
+        std::error_code ignored;
+        fs::remove_all(folder_, ignored);
+    }
+
+    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes)
+    {
+        const fs::path path = folder_ / name;
+        std::ofstream output(path, std::ios::binary);
+        output.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return path.string();
+    }
+
+    // Runs scrtool with the arguments; in `directory` when one is given.
+    RunResult Run(const std::vector<std::string>& arguments, const fs::path& directory = {})
+    {
+        const fs::path out = folder_ / "stdout.bin";
+        const fs::path err = folder_ / "stderr.txt";
+        std::string command = directory.empty() ? "" : "cd " + Quote(directory.string()) + " && ";
+        command += Quote(tool_);
+        for (const std::string& argument : arguments) command += " " + Quote(argument);
+        command += " >" + Quote(out.string()) + " 2>" + Quote(err.string());
+        const int status = std::system(command.c_str());
+        RunResult result;
+#ifdef _WIN32
+        result.exitCode = status;
+#else
+        result.crashed = !WIFEXITED(status);
+        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+        result.out = ReadText(out);
+        result.err = ReadText(err);
+        return result;
+    }
+
+    static std::string OpenError(const std::string& path, int errorNumber)
+    {
+        return "scrtool: " + path + ": cannot open archive: error " + std::to_string(errorNumber) + " (" +
+               ResErrorMeaning(errorNumber) + ")\n";
+    }
+
+    std::string tool_;
+    fs::path folder_;
+};
+
+// Entries in several groups, with prefixes and suffixes, every mode, and the
+// same id in two groups.
+ArchiveWriter MixedArchive(uint32_t keySeed)
+{
+    ArchiveOptions options;
+    options.keySeed = keySeed;
+    options.blockShift = 0;
+    options.interleaveShift = 1;
+    ArchiveWriter writer(options);
+    writer.Add({ResTagScenario, 1000, 3, PatternBytes(520, 1), {}, {}});
+    writer.Add({ResTagPicture, 5, 0, PatternBytes(3000, 2), PatternBytes(12, 3), {}});
+    writer.Add({ResTagPicture, 2, 1, PatternBytes(2048, 4), {}, PatternBytes(9, 5)});
+    writer.Add({ResTagSound, 7, 2, PatternBytes(4099, 6), PatternBytes(100, 7), PatternBytes(255, 8)});
+    writer.Add({ResTagInformation, 1000, 1, PatternBytes(256, 9), {}, {}});
+    writer.Add({ResTagPicture, 4294967295u, 3, {}, {}, {}});
+    return writer;
+}
+
+const char* const MixedListing =
+    "SSSc\t1000\t520\t3\n"
+    "SGBm\t5\t3000\t0\n"
+    "SGBm\t2\t2048\t1\n"
+    "SGBm\t4294967295\t0\t3\n"
+    "SSWv\t7\t4099\t2\n"
+    "SSIf\t1000\t256\t1\n";
+
+TEST_F(ScrtoolTest, ListPrintsEveryEntryInIndexOrder)
+{
+    for (uint32_t keySeed : {0u, KeySeed}) {
+        const std::string path = Write("mixed.brsc", MixedArchive(keySeed).Build());
+        const RunResult result = Run({"list", path});
+        EXPECT_EQ(result.exitCode, 0) << keySeed;
+        EXPECT_EQ(result.out, MixedListing) << keySeed;
+        EXPECT_EQ(result.err, "") << keySeed;
+    }
+}
+
+TEST_F(ScrtoolTest, CatWritesTheDecryptedDataOfEveryMode)
+{
+    ArchiveWriter writer = MixedArchive(KeySeed);
+    // Large entries pass through many pieces of the stream and, in mode 2,
+    // many encrypted and plain blocks.
+    writer.Add({ResTagPicture, 100, 2, PatternBytes(1536 * 1024 + 77, 10), PatternBytes(3, 1), PatternBytes(5, 1)});
+    writer.Add({ResTagSound, 100, 1, PatternBytes(1100 * 1024, 11), {}, {}});
+    writer.Add({ResTagSound, 101, 3, PatternBytes(1024 * 1024 + 1, 12), {}, {}});
+    const std::string path = Write("mixed.brsc", writer.Build());
+
+    struct Case {
+        const char* tag;
+        uint32_t id;
+        std::vector<uint8_t> data;
+    } const cases[] = {
+        {"SSSc", 1000, PatternBytes(520, 1)},
+        {"SGBm", 5, PatternBytes(3000, 2)},
+        {"SGBm", 2, PatternBytes(2048, 4)},
+        {"SSWv", 7, PatternBytes(4099, 6)},
+        {"SSIf", 1000, PatternBytes(256, 9)},
+        {"SGBm", 4294967295u, {}},
+        {"SGBm", 100, PatternBytes(1536 * 1024 + 77, 10)},
+        {"SSWv", 100, PatternBytes(1100 * 1024, 11)},
+        {"SSWv", 101, PatternBytes(1024 * 1024 + 1, 12)},
+    };
+    for (const Case& c : cases) {
+        const RunResult result = Run({"cat", path, c.tag, std::to_string(c.id)});
+        EXPECT_EQ(result.exitCode, 0) << c.tag << " " << c.id;
+        EXPECT_TRUE(result.out == AsString(c.data)) << c.tag << " " << c.id << ": " << result.out.size() << " bytes";
+        EXPECT_EQ(result.err, "") << c.tag << " " << c.id;
+    }
+}
+
+TEST_F(ScrtoolTest, ReadsAnArchiveAppendedToAProgram)
+{
+    ArchiveOptions options;
+    options.keySeed = KeySeed;
+    ArchiveWriter writer(options);
+    writer.Add({ResTagScenario, 1000, 3, PatternBytes(700, 1), {}, {}});
+    writer.Add({ResTagPicture, 1, 2, PatternBytes(9000, 2), {}, {}});
+    std::vector<uint8_t> program = {'M', 'Z', 0x90, 0};
+    program.resize(1500, 0xCC);
+    const std::string path = Write("saver.scr", writer.BuildBehind(program));
+
+    const RunResult list = Run({"list", path});
+    EXPECT_EQ(list.exitCode, 0);
+    EXPECT_EQ(list.out, "SSSc\t1000\t700\t3\nSGBm\t1\t9000\t2\n");
+    const RunResult cat = Run({"cat", path, "SGBm", "1"});
+    EXPECT_EQ(cat.exitCode, 0);
+    EXPECT_TRUE(cat.out == AsString(PatternBytes(9000, 2)));
+}
+
+// The reader alone would look for a bare name beside the program; the tool
+// means the current directory.
+TEST_F(ScrtoolTest, BareFileNameIsTakenFromTheCurrentDirectory)
+{
+    Write("here.brsc", MixedArchive(KeySeed).Build());
+    const RunResult list = Run({"list", "here.brsc"}, folder_);
+    EXPECT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_EQ(list.out, MixedListing);
+    const RunResult cat = Run({"cat", "here.brsc", "SSIf", "1000"}, folder_);
+    EXPECT_TRUE(cat.out == AsString(PatternBytes(256, 9)));
+}
+
+// A tag with bytes outside printable ASCII is listed escaped, and the listed
+// text names it again for cat.
+TEST_F(ScrtoolTest, TagsOutsidePrintableAsciiAreEscapedBothWays)
+{
+    const uint32_t tag = 0x01u | uint32_t{'a'} << 8 | uint32_t{'\\'} << 16 | 0xFFu << 24;
+    ArchiveWriter writer;
+    writer.Add({tag, 3, 0, PatternBytes(10, 1), {}, {}});
+    const std::string path = Write("odd.brsc", writer.Build());
+    const RunResult list = Run({"list", path});
+    EXPECT_EQ(list.out, "\\x01a\\x5c\\xff\t3\t10\t0\n");
+    const RunResult cat = Run({"cat", path, "\\x01a\\x5c\\xFF", "3"});
+    EXPECT_EQ(cat.exitCode, 0) << cat.err;
+    EXPECT_TRUE(cat.out == AsString(PatternBytes(10, 1)));
+}
+
+TEST_F(ScrtoolTest, ArchivesThatCannotBeOpenedGiveOneLineAndStatus1)
+{
+    ArchiveOptions failing;
+    failing.checkWord = CheckWordChoice::Failing;
+    ArchiveWriter failingWriter(failing);
+    failingWriter.Add({ResTagScenario, 1000, 0, PatternBytes(64, 1), {}, {}});
+    ArchiveOptions unchecked;
+    unchecked.checkWord = CheckWordChoice::None;
+    ArchiveWriter uncheckedWriter(unchecked);
+    uncheckedWriter.Add({ResTagScenario, 1000, 0, PatternBytes(64, 1), {}, {}});
+    fs::create_directories(folder_ / "folder.brsc");
+
+    struct Case {
+        std::string path;
+        int errorNumber;
+    } const cases[] = {
+        {(folder_ / "missing.brsc").string(), ResErrorNoFile},
+        {Write("garbage.brsc", PatternBytes(5000, 3)), ResErrorInvalidArchive},
+        {Write("tiny.brsc", PatternBytes(119, 4)), ResErrorInvalidArchive},
+        {Write("empty.brsc", {}), ResErrorInvalidArchive},
+        {Write("failing.scr", failingWriter.BuildBehind(PatternBytes(100, 5))), ResErrorInvalidArchive},
+        {Write("unchecked.scr", uncheckedWriter.BuildBehind(PatternBytes(100, 5))), ResErrorInvalidArchive},
+        {(folder_ / "folder.brsc").string(), ResErrorNotOpen},
+    };
+    for (const Case& c : cases) {
+        for (const std::vector<std::string>& arguments :
+             {std::vector<std::string>{"list", c.path}, std::vector<std::string>{"cat", c.path, "SSSc", "1000"}}) {
+            const RunResult result = Run(arguments);
+            EXPECT_EQ(result.exitCode, 1) << arguments[0] << " " << c.path;
+            EXPECT_EQ(result.out, "") << arguments[0] << " " << c.path;
+            EXPECT_EQ(result.err, OpenError(c.path, c.errorNumber)) << arguments[0];
+        }
+    }
+}
+
+TEST_F(ScrtoolTest, MissingGroupOrEntryNamesFileTagAndId)
+{
+    const std::string path = Write("mixed.brsc", MixedArchive(KeySeed).Build());
+    struct Case {
+        const char* tag;
+        const char* id;
+        std::string expected;
+    } const cases[] = {
+        {"SGBm", "77", "scrtool: " + path + ": no entry SGBm 77\n"},
+        {"SSSc", "7", "scrtool: " + path + ": no entry SSSc 7\n"},
+        {"ABCD", "1000", "scrtool: " + path + ": no entry ABCD 1000 (no group ABCD)\n"},
+    };
+    for (const Case& c : cases) {
+        const RunResult result = Run({"cat", path, c.tag, c.id});
+        EXPECT_EQ(result.exitCode, 1) << c.tag << " " << c.id;
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, c.expected);
+    }
+}
+
+TEST_F(ScrtoolTest, WrongCommandLinesGiveOneLineWithAHintAndStatus2)
+{
+    const std::string path = Write("mixed.brsc", MixedArchive(0).Build());
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"frobnicate"},
+        {"--verbose"},
+        {"list"},
+        {"list", path, path},
+        {"list", "--long", path},
+        {"list", ""},
+        {"cat", path, "SGBm"},
+        {"cat", path, "SGBm", "1", "2"},
+        {"cat", path, "SGB", "1"},
+        {"cat", path, "SGBmX", "1"},
+        {"cat", path, "\\x4", "1"},
+        {"cat", path, "SGBm", "-1"},
+        {"cat", path, "SGBm", "4294967296"},
+        {"cat", path, "SGBm", "12x"},
+        {"cat", path, "SGBm", " 1"},
+        {"cat", path, "SGBm", ""},
+    };
+    for (const auto& arguments : cases) {
+        std::string shown;
+        for (const auto& argument : arguments) shown += "[" + argument + "]";
+        const RunResult result = Run(arguments);
+        EXPECT_EQ(result.exitCode, 2) << shown;
+        EXPECT_EQ(result.out, "") << shown;
+        EXPECT_EQ(LineCount(result.err), 1u) << shown << ": " << result.err;
+        EXPECT_NE(result.err.find("--help"), std::string::npos) << shown << ": " << result.err;
+    }
+}
+
+TEST_F(ScrtoolTest, HelpGoesToStdoutForTheToolAndEachCommand)
+{
+    const std::vector<std::vector<std::string>> cases = {
+        {"--help"}, {"-h"}, {"help"}, {"list", "--help"}, {"cat", "-h"}, {"cat", "archive", "--help"},
+    };
+    for (const auto& arguments : cases) {
+        const RunResult result = Run(arguments);
+        EXPECT_EQ(result.exitCode, 0) << arguments.back();
+        EXPECT_EQ(result.out.rfind("usage: scrtool ", 0), 0u) << arguments.back() << ": " << result.out;
+        EXPECT_EQ(result.err, "");
+    }
+    EXPECT_NE(Run({"--help"}).out.find("cat"), std::string::npos);
+    // "--" ends the options: a file named "--help" is an archive like any other.
+    const RunResult literal = Run({"list", "--", "--help"}, folder_);
+    EXPECT_EQ(literal.exitCode, 1);
+    EXPECT_EQ(literal.err, OpenError("--help", ResErrorNoFile));
+}
+
+// An entry whose prefix and suffix exceed its stored size: listed with its
+// (negative) data length, refused by cat with one line.
+TEST_F(ScrtoolTest, EntryWithInconsistentSizesIsListedAndRefusedByCat)
+{
+    ArchiveWriter writer;
+    writer.Add({ResTagPicture, 1, 0, PatternBytes(10, 1), {}, {}});
+    std::vector<uint8_t> file = writer.Build();
+    const PlainArchiveLayout layout = LocatePlainArchive(file);
+    WriteLe16(&file[layout.entryRecord(1, 0) + 20], 30);  // prefix length 30 > stored size 10
+    const std::string path = Write("inconsistent.brsc", file);
+
+    const RunResult list = Run({"list", path});
+    EXPECT_EQ(list.exitCode, 0);
+    EXPECT_EQ(list.out, "SGBm\t1\t-20\t0\n");
+    const RunResult cat = Run({"cat", path, "SGBm", "1"});
+    EXPECT_EQ(cat.exitCode, 1);
+    EXPECT_EQ(cat.out, "");
+    EXPECT_EQ(cat.err, "scrtool: " + path + ": cannot read entry SGBm 1: error 17 (" +
+                           ResErrorMeaning(ResErrorSizesInconsistent) + ")\n");
+}
+
+// Damaged archives: cut short, single bytes changed, hostile trailer fields.
+// The tool either works or reports one line; it never crashes.
+TEST_F(ScrtoolTest, DamagedArchivesNeverCrashTheTool)
+{
+    for (uint32_t keySeed : {0u, KeySeed}) {
+        const std::vector<uint8_t> original = MixedArchive(keySeed).Build();
+        const size_t size = original.size();
+        std::vector<std::vector<uint8_t>> damaged;
+        for (size_t cut : {size_t{1}, size_t{64}, size_t{65}, size / 2, size - 100}) {
+            damaged.emplace_back(original.begin(), original.end() - static_cast<ptrdiff_t>(cut));
+        }
+        // From the end: key seed, block code, index length (low and high
+        // byte), then inside the index block (group records, entry runs, the
+        // index header's index offset and group count).
+        for (size_t offsetFromEnd : {size_t{44}, size_t{18}, size_t{8}, size_t{2}, size_t{64 + 5}, size_t{64 + 100},
+                                     size_t{64 + 150}, size_t{64 + 204}, size_t{64 + 212}}) {
+            for (uint8_t value : {uint8_t{0x00}, uint8_t{0xFF}, uint8_t{0x80}}) {
+                std::vector<uint8_t> bytes = original;
+                bytes[size - offsetFromEnd] = value;
+                damaged.push_back(bytes);
+            }
+        }
+        std::vector<uint8_t> hugeIndex = original;
+        WriteLe64(&hugeIndex[size - 8], 0xFFFFFFFFFFFFFF00ull);
+        damaged.push_back(hugeIndex);
+
+        for (size_t i = 0; i < damaged.size(); ++i) {
+            const std::string path = Write("damaged.brsc", damaged[i]);
+            for (const std::vector<std::string>& arguments :
+                 {std::vector<std::string>{"list", path}, std::vector<std::string>{"cat", path, "SSWv", "7"}}) {
+                const RunResult result = Run(arguments);
+                ASSERT_FALSE(result.crashed) << arguments[0] << " on damaged archive " << i << " (seed " << keySeed << ")";
+                EXPECT_TRUE(result.exitCode == 0 || result.exitCode == 1) << arguments[0] << " " << i;
+                if (result.exitCode == 1) {
+                    EXPECT_EQ(LineCount(result.err), 1u) << arguments[0] << " " << i << ": " << result.err;
+                }
+            }
+        }
+    }
+}
+
+}  // namespace

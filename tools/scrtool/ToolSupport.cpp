@@ -1,0 +1,141 @@
+#include "tools/scrtool/ToolSupport.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+namespace {
+
+bool IsOption(const std::string& argument)
+{
+    return argument.size() > 1 && argument[0] == '-';
+}
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+void ReportError(const std::string& text)
+{
+    std::fprintf(stderr, "scrtool: %s\n", text.c_str());
+    std::fflush(stderr);
+}
+
+int ReportUsage(const std::string& command, const std::string& text)
+{
+    const std::string program = command.empty() ? "scrtool" : "scrtool " + command;
+    std::fprintf(stderr, "%s: %s (try '%s --help')\n", program.c_str(), text.c_str(), program.c_str());
+    std::fflush(stderr);
+    return ExitUsage;
+}
+
+int RunCommand(const ToolCommand& command, const std::vector<std::string>& arguments)
+{
+    std::vector<std::string> positional;
+    bool optionsEnded = false;
+    for (const std::string& argument : arguments) {
+        if (!optionsEnded && argument == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && (argument == "--help" || argument == "-h")) {
+            std::fputs(command.help, stdout);
+            return std::fflush(stdout) == 0 ? ExitSuccess : ExitFailure;
+        } else if (!optionsEnded && IsOption(argument)) {
+            return ReportUsage(command.name, "unknown option '" + argument + "'");
+        } else {
+            positional.push_back(argument);
+        }
+    }
+    if (positional.size() != command.argumentCount)
+        return ReportUsage(command.name, "expects " + std::to_string(command.argumentCount) + " argument" +
+                                             (command.argumentCount == 1 ? "" : "s") + ", got " +
+                                             std::to_string(positional.size()));
+    for (const std::string& argument : positional)
+        if (argument.empty()) return ReportUsage(command.name, "empty argument");
+    return command.run(positional);
+}
+
+bool OpenToolArchive(ResArchive& archive, const std::string& pathArgument)
+{
+    std::filesystem::path path(pathArgument);
+    if (!path.has_parent_path()) {
+        std::error_code error;
+        std::filesystem::path absolute = std::filesystem::absolute(path, error);
+        path = error ? std::filesystem::path(".") / path : absolute;
+    }
+    const int result = ResOpen(archive, path, 0, ResArchiveKind);
+    if (result == ResErrorNone) return true;
+    const char* meaning = ResErrorMeaning(result);
+    ReportError(pathArgument + ": cannot open archive: error " + std::to_string(result) + " (" +
+                (meaning ? meaning : "unknown error") + ")");
+    return false;
+}
+
+std::string FormatTag(uint32_t tag)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (int i = 0; i < 4; ++i) {
+        const auto byte = static_cast<uint8_t>(tag >> (8 * i));
+        if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
+            text += static_cast<char>(byte);
+        } else {
+            text += "\\x";
+            text += digits[byte >> 4];
+            text += digits[byte & 15];
+        }
+    }
+    return text;
+}
+
+std::optional<uint32_t> ParseTag(const std::string& text)
+{
+    uint32_t tag = 0;
+    int count = 0;
+    for (size_t i = 0; i < text.size(); ++count) {
+        if (count == 4) return std::nullopt;
+        uint32_t byte = static_cast<uint8_t>(text[i]);
+        if (text[i] == '\\') {
+            if (i + 3 >= text.size() || text[i + 1] != 'x') return std::nullopt;
+            const int high = HexDigit(text[i + 2]);
+            const int low = HexDigit(text[i + 3]);
+            if (high < 0 || low < 0) return std::nullopt;
+            byte = static_cast<uint32_t>(high << 4 | low);
+            i += 4;
+        } else {
+            i += 1;
+        }
+        tag |= byte << (8 * count);
+    }
+    if (count != 4) return std::nullopt;
+    return tag;
+}
+
+std::optional<uint32_t> ParseId(const std::string& text)
+{
+    if (text.empty() || text.size() > 10) return std::nullopt;
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    if (value > UINT32_MAX) return std::nullopt;
+    return static_cast<uint32_t>(value);
+}
+
+void SetBinaryStdout()
+{
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+}
