@@ -11,9 +11,11 @@
 // 16k..16k+15 of the sequence it belongs to.
 //
 // Return codes: AesMakeKey 1, or -3 null key, -1 bad direction, -2 bad key
-// length. AesCipherInit 1, or -4 bad mode. The transforms return what they
-// processed, 0 for a null input or an empty length, and -5 for a null cipher
-// or key, an unknown or unsupported mode, or a direction-1 key outside mode 4.
+// length. AesCipherInit 1, or -4 bad mode, -5 null cipher. The transforms
+// return what they processed; -5 for a null cipher or key, a key that
+// AesMakeKey did not set up, an unknown or unsupported mode, or a direction-1
+// key outside mode 4 (checked first); then 0 for a null input or output or a
+// length not above 0.
 //
 // The transforms keep no state between calls: one key and cipher instance
 // serves any number of sequential calls, and input and output may be the
@@ -49,7 +51,8 @@ int64_t AesBlockCrypt(const AesCipher* cipher, const AesKey* key, const uint8_t*
                       uint8_t* output);
 
 // Modes 1 and 2 pad the last block (1 to 16 bytes, each holding the pad
-// length) and return 16 × (whole blocks + 1); the output must hold that many.
+// length) and return 16 × (whole blocks + 1); the output must hold that many
+// (a length whose padded size would not fit in int64_t gives -5).
 // Mode 4 transforms exactly length bytes with block numbers from 0.
 int64_t AesCryptBuffer(const AesCipher* cipher, const AesKey* key, const uint8_t* input, int64_t length,
                        uint8_t* output);
@@ -58,8 +61,18 @@ int64_t AesCryptBuffer(const AesCipher* cipher, const AesKey* key, const uint8_t
 // length - 1 of a counter sequence, so any range decrypts by itself. The
 // 16-byte mask is ANDed into every keystream block (null: all bits set).
 // Block numbers here are 32-bit: byte 8..11 of the counter block stay 0.
+// The end of the range is worked out in 64 bits, so a range running past
+// byte 2^32 - 1 goes on with the following block numbers.
 int64_t AesCryptAt(const AesCipher* cipher, const AesKey* key, const uint8_t* input, uint32_t byteOffset,
                    int64_t length, uint8_t* output, const uint8_t* mask);
+
+// The counter sequence of AesCryptBuffer (64-bit block numbers) entered at
+// block firstBlock: transforms length bytes whose first byte is the first
+// byte of that block. AesCryptBuffer in mode 4 is this with firstBlock 0; it
+// lets tests reach block numbers, such as the carry out of the low 32 bits,
+// that real data would need gigabytes to reach. Same codes as AesCryptAt.
+int64_t AesCryptFromBlock(const AesCipher* cipher, const AesKey* key, const uint8_t* input, uint64_t firstBlock,
+                          int64_t length, uint8_t* output);
 
 // One-block AES encryption with the encryption round keys: the primitive under
 // every mode, exposed for tests.
@@ -70,3 +83,16 @@ void AesEncryptBlock(const AesKey& key, const uint8_t input[16], uint8_t output[
 enum class AesEngine { Automatic, Table, Hardware };
 void AesSelectEngine(AesEngine engine);
 bool AesHardwareAvailable();
+
+// The seam between the portable cipher (AESUnit.cpp) and the AES-NI engine
+// (AesHardware.cpp); callers use the functions above.
+namespace AesInternal {
+// Counter-mode transform of whole 16-byte blocks: the counter block is the
+// 8 nonce bytes followed by the block number as big-endian 64-bit, starting
+// at firstBlock and growing by one per block (modulo 2^64, as the portable
+// engine counts). Each keystream block is ANDed with mask (null: all bits set)
+// and XORed into the data; input and output may be the same buffer. Returns
+// false and touches nothing when the processor has no AES-NI.
+bool HardwareCounterBlocks(const AesKey& key, const uint8_t nonce[8], uint64_t firstBlock, const uint8_t* input,
+                           uint8_t* output, uint64_t blocks, const uint8_t* mask);
+}  // namespace AesInternal
