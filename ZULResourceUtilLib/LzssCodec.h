@@ -65,3 +65,9 @@ public:
 
 bool LzssRun(LzssCodec& codec, char direction, uint32_t capacity, uint8_t* dataSide, uint8_t* memorySide,
              uint32_t& length, TStream* stream);
+
+// The plain ring-window expander over memory, byte by byte. LzssRun's
+// expansion must match it bit for bit (output, count and result); tests,
+// fuzz targets and the benchmark compare against it.
+bool LzssExpandReference(const uint8_t* packed, uint32_t packedLength, uint8_t* output, uint32_t capacity,
+                         uint32_t& produced);

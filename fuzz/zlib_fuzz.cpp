@@ -1,0 +1,35 @@
+// Input: 4 bytes of output capacity (little-endian, reduced below 1 MB), then
+// a zlib stream. Memory and stream expansion must agree, and deflating the
+// input bytes must inflate back whenever it fits.
+#include "ZULResourceUtilLib/ZlibCodec.h"
+#include "ZULResourceUtilLib/LittleEndian.h"
+#include "platform/Stream.h"
+
+#include <cstdlib>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 4 || size > (1u << 20)) return 0;
+    const uint32_t capacity = ReadLe32(data) % (1u << 20);
+    std::vector<uint8_t> packed(data + 4, data + size), fromMemory(capacity), fromStream(capacity);
+    const uint32_t packedLength = static_cast<uint32_t>(packed.size());
+    static ZlibCodec codec;
+
+    uint32_t memoryLength = packedLength, streamLength = packedLength;
+    const bool memoryOk = ZlibRun(codec, 'D', capacity, fromMemory.data(), packed.data(), memoryLength, nullptr);
+    TBytesStream stream(packed.data(), packedLength);
+    const bool streamOk = ZlibRun(codec, 'D', capacity, fromStream.data(), nullptr, streamLength, &stream);
+    if (memoryOk != streamOk || memoryLength != streamLength || memoryLength > capacity || fromMemory != fromStream)
+        std::abort();
+
+    std::vector<uint8_t> repacked(packedLength), back(packedLength);
+    uint32_t repackedLength = 0;
+    if (ZlibRun(codec, 'E', packedLength, packed.data(), repacked.data(), repackedLength, nullptr)) {
+        uint32_t backLength = repackedLength;
+        if (!ZlibRun(codec, 'D', packedLength, back.data(), repacked.data(), backLength, nullptr) ||
+            backLength != packedLength || back != packed)
+            std::abort();
+    }
+    return 0;
+}
