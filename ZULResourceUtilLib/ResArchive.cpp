@@ -144,23 +144,19 @@ void Decrypt(ResArchive& archive, void* bytes, int64_t position, int64_t length)
     AesCryptAt(&archive.cipher, &archive.key, data, static_cast<uint32_t>(position), length, data, nullptr);
 }
 
-int64_t ReadInterleaved(ResArchive& archive, ResCursor& cursor, uint8_t* destination, int64_t length)
+// Interleaved entries encrypt every block whose number AND the interleave
+// mask is 0. The bytes come in with one read; only the decryption goes block
+// by block, split at the block borders.
+void DecryptInterleaved(ResArchive& archive, uint8_t* bytes, int64_t position, int64_t length)
 {
-    int64_t total = 0;
     while (length > 0) {
-        const int64_t position = cursor.position;
         const int64_t chunk = std::min<int64_t>(length, archive.blockSize - (position & archive.blockMask));
-        const int64_t got = ReadFile(archive, destination, chunk);
-        if (got < 0) return -1;
         const int64_t block = position / archive.blockSize;
-        if ((block & archive.interleaveMask) == 0) Decrypt(archive, destination, position, got);
-        total += got;
-        destination += got;
-        cursor.position += got;
+        if ((block & archive.interleaveMask) == 0) Decrypt(archive, bytes, position, chunk);
+        bytes += chunk;
+        position += chunk;
         length -= chunk;
-        if (got < chunk) break;  // the file ended early: nothing further lines up
     }
-    return total;
 }
 
 } // namespace
@@ -405,12 +401,12 @@ int64_t ResCursorRead(ResArchive& archive, ResCursor& cursor, void* destination,
     auto* bytes = static_cast<uint8_t*>(destination);
     const int64_t position = cursor.position;
     const int mode = archive.keySeed != 0 ? cursor.entry.EncryptionMode() : 0;
-    if (mode == 2) return ReadInterleaved(archive, cursor, bytes, length);
-
     const int64_t got = ReadFile(archive, bytes, length);
     if (got < 0) return got;
     if (mode == 1 && position < ResHeadEncryptedLength)
         Decrypt(archive, bytes, position, std::min<int64_t>(got, ResHeadEncryptedLength - position));
+    else if (mode == 2)
+        DecryptInterleaved(archive, bytes, position, got);
     else if (mode == 3)
         Decrypt(archive, bytes, position, got);
     cursor.position += got;
