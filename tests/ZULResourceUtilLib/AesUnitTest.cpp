@@ -1,5 +1,7 @@
 #include "ZULResourceUtilLib/AESUnit.h"
 
+#include "tests/support/TestBytes.h"
+
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 
@@ -14,35 +16,6 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-Bytes FromHex(const std::string& hex)
-{
-    Bytes bytes;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-        bytes.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
-    }
-    return bytes;
-}
-
-std::string ToHex(const uint8_t* bytes, size_t count)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (size_t i = 0; i < count; ++i) {
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 15];
-    }
-    return text;
-}
-
-Bytes RandomBytes(std::mt19937& generator, size_t count)
-{
-    Bytes bytes(count);
-    for (auto& byte : bytes) {
-        byte = static_cast<uint8_t>(generator());
-    }
-    return bytes;
-}
 
 AesKey MakeKey(int direction, const Bytes& keyBytes)
 {

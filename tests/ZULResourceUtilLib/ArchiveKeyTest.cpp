@@ -1,21 +1,12 @@
 #include "ZULResourceUtilLib/ArchiveKey.h"
 
+#include "tests/support/TestBytes.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 namespace {
-
-std::string ToHex(const uint8_t* bytes, size_t count)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (size_t i = 0; i < count; ++i) {
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 15];
-    }
-    return text;
-}
 
 constexpr uint32_t kMaskWord1Bits = 0x6D54D8AAu;
 constexpr uint32_t kMaskWord2Bits = 0x92AB2755u;

@@ -1,38 +1,18 @@
 #include "ZULResourceUtilLib/LzssCodec.h"
 
-#include "platform/Stream.h"
+#include "tests/support/CodecTestSupport.h"
+#include "tests/support/TestBytes.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <random>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-Bytes RandomBytes(size_t size, uint32_t seed)
-{
-    std::mt19937 random(seed);
-    Bytes bytes(size);
-    for (auto& b : bytes) b = static_cast<uint8_t>(random());
-    return bytes;
-}
-
-// Words from a small vocabulary: repeats at every distance, like real text.
-Bytes TextBytes(size_t size, uint32_t seed)
-{
-    static const char* const words[] = {"picture ", "sound ", "scenario ", "window ", "fade ", "the ",
-                                        "of ", "Kamishibai ", "slide\n", "show, ", "a ", "night "};
-    std::mt19937 random(seed);
-    std::string text;
-    while (text.size() < size) text += words[random() % std::size(words)];
-    return Bytes(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(size));
-}
 
 // Random literals mixed with copies of earlier stretches at distances up to
 // beyond the window: exercises every match length, distance and overlap.
@@ -89,111 +69,22 @@ const char* PatternName(Pattern pattern)
     return "?";
 }
 
-struct Result {
-    bool ok = false;
-    uint32_t length = 0;
-    Bytes output;  // exactly the capacity, so ASan sees any write past it
-
-    Bytes Produced() const { return Bytes(output.begin(), output.begin() + length); }
-};
-
-// Every output buffer starts with the same filler, so that whole buffers can
-// be compared: bytes past the produced count must stay untouched.
-constexpr uint8_t Filler = 0xA5;
-
-Result ExpandFromMemory(LzssCodec& codec, const Bytes& packed, uint32_t capacity, char direction = 'D')
+Expanded ExpandByReference(const Bytes& packed, uint32_t capacity)
 {
-    Result result;
-    result.output.assign(capacity, Filler);
-    Bytes input = packed;
-    result.length = static_cast<uint32_t>(input.size());
-    result.ok = LzssRun(codec, direction, capacity, result.output.data(), input.data(), result.length, nullptr);
-    return result;
-}
-
-Result ExpandFromStream(LzssCodec& codec, TStream& stream, uint32_t packedLength, uint32_t capacity)
-{
-    Result result;
-    result.output.assign(capacity, Filler);
-    result.length = packedLength;
-    result.ok = LzssRun(codec, 'D', capacity, result.output.data(), nullptr, result.length, &stream);
-    return result;
-}
-
-Result ExpandFromStream(LzssCodec& codec, const Bytes& packed, uint32_t capacity)
-{
-    TBytesStream stream(packed.data(), static_cast<int64_t>(packed.size()));
-    return ExpandFromStream(codec, stream, static_cast<uint32_t>(packed.size()), capacity);
-}
-
-Result ExpandByReference(const Bytes& packed, uint32_t capacity)
-{
-    Result result;
-    result.output.assign(capacity, Filler);
+    Expanded result;
+    result.output.assign(capacity, CodecFiller);
     result.ok = LzssExpandReference(packed.data(), static_cast<uint32_t>(packed.size()), result.output.data(), capacity,
                                     result.length);
     return result;
 }
 
-void ExpectSame(const Result& actual, const Result& expected, const char* what)
+void ExpectSame(const Expanded& actual, const Expanded& expected, const char* what)
 {
     SCOPED_TRACE(what);
     EXPECT_EQ(actual.ok, expected.ok);
     EXPECT_EQ(actual.length, expected.length);
     EXPECT_TRUE(actual.output == expected.output) << "output buffers differ";
 }
-
-struct Packed {
-    bool ok = false;
-    Bytes bytes;
-};
-
-Packed Compress(LzssCodec& codec, const Bytes& data, char direction = 'E')
-{
-    Bytes input = data;
-    Bytes output(data.size(), Filler);
-    uint32_t length = 0;
-    Packed packed;
-    packed.ok = LzssRun(codec, direction, static_cast<uint32_t>(input.size()), input.data(), output.data(), length,
-                        nullptr);
-    EXPECT_LE(length, output.size());
-    packed.bytes.assign(output.begin(), output.begin() + std::min<size_t>(length, output.size()));
-    return packed;
-}
-
-class FailingStream final : public TStream {
-public:
-    enum class Failure { ErrorCode, ShortCount, ForeignException };
-
-    FailingStream(const Bytes& bytes, int64_t failAt, Failure failure)
-        : bytes_(bytes), failAt_(failAt), failure_(failure)
-    {
-    }
-
-    int64_t Read(void* buffer, int64_t count) override
-    {
-        if (position_ + count > failAt_) {
-            switch (failure_) {
-            case Failure::ErrorCode: return -1;
-            case Failure::ShortCount: break;
-            case Failure::ForeignException: throw std::runtime_error("device gone");
-            }
-            count = std::max<int64_t>(0, failAt_ - position_);
-        }
-        std::memcpy(buffer, bytes_.data() + position_, static_cast<size_t>(count));
-        position_ += count;
-        return count;
-    }
-    int64_t Write(const void*, int64_t) override { return 0; }
-    using TStream::Seek;
-    int64_t Seek(int64_t, SeekOrigin) override { return -1; }
-
-private:
-    const Bytes& bytes_;
-    int64_t failAt_;
-    Failure failure_;
-    int64_t position_ = 0;
-};
 
 Bytes Concat(std::initializer_list<Bytes> parts)
 {
@@ -245,7 +136,7 @@ TEST(LzssExpand, HandBuiltStreams)
     LzssCodec codec;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const Result expected = ExpandByReference(c.packed, c.capacity);
+        const Expanded expected = ExpandByReference(c.packed, c.capacity);
         EXPECT_EQ(expected.ok, c.ok);
         EXPECT_EQ(expected.Produced(), c.expected);
         ExpectSame(ExpandFromMemory(codec, c.packed, c.capacity), expected, "memory");
@@ -264,7 +155,7 @@ TEST(LzssExpand, FastPathsMatchReferenceOnArbitraryInput)
         SCOPED_TRACE(round);
         const Bytes packed = RandomBytes(random() % 3000, random());
         const uint32_t capacity = random() % 2 ? random() % 40000 : random() % 300;
-        const Result expected = ExpandByReference(packed, capacity);
+        const Expanded expected = ExpandByReference(packed, capacity);
         ExpectSame(ExpandFromMemory(codec, packed, capacity), expected, "memory");
         ExpectSame(ExpandFromStream(codec, packed, capacity), expected, "stream");
     }
@@ -280,8 +171,8 @@ TEST(LzssExpand, CapacityStopsRealDataExactlyThere)
     for (uint32_t capacity : {size, size - 1, size / 2, 4095u, 1u, 0u}) {
         SCOPED_TRACE(capacity);
         const bool fits = capacity == size;
-        for (const Result& result : {ExpandFromMemory(codec, packed.bytes, capacity),
-                                     ExpandFromStream(codec, packed.bytes, capacity)}) {
+        for (const Expanded& result : {ExpandFromMemory(codec, packed.bytes, capacity),
+                                       ExpandFromStream(codec, packed.bytes, capacity)}) {
             EXPECT_EQ(result.ok, fits);
             EXPECT_EQ(result.length, capacity);
             EXPECT_TRUE(std::equal(result.output.begin(), result.output.end(), data.begin()));
@@ -301,7 +192,7 @@ TEST(LzssExpand, TruncatedInputGivesPartialOutput)
                        packed.bytes.size() - 1}) {
         SCOPED_TRACE(cut);
         const Bytes head(packed.bytes.begin(), packed.bytes.begin() + static_cast<std::ptrdiff_t>(cut));
-        const Result fromMemory = ExpandFromMemory(codec, head, static_cast<uint32_t>(data.size()));
+        const Expanded fromMemory = ExpandFromMemory(codec, head, static_cast<uint32_t>(data.size()));
         EXPECT_TRUE(fromMemory.ok);
         EXPECT_LT(fromMemory.length, data.size());
         EXPECT_TRUE(std::equal(fromMemory.output.begin(), fromMemory.output.begin() + fromMemory.length, data.begin()));
@@ -340,7 +231,7 @@ TEST(LzssExpand, StreamFailingMidway)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         FailingStream stream(statedPart, c.failAt, c.failure);
-        const Result result = ExpandFromStream(codec, stream, 1600, capacity);
+        const Expanded result = ExpandFromStream(codec, stream, 1600, capacity);
         EXPECT_EQ(result.ok, c.ok);
         if (!c.ok) continue;
         const Bytes usable(statedPart.begin(), statedPart.begin() + static_cast<std::ptrdiff_t>(c.usablePrefix));
@@ -372,7 +263,7 @@ TEST(LzssCompress, RoundTripsThroughEveryExpander)
         ASSERT_TRUE(packed.ok);
         EXPECT_LT(packed.bytes.size(), data.size());
         const uint32_t capacity = static_cast<uint32_t>(data.size());
-        const Result expected = ExpandByReference(packed.bytes, capacity);
+        const Expanded expected = ExpandByReference(packed.bytes, capacity);
         EXPECT_TRUE(expected.ok);
         EXPECT_TRUE(expected.output == data);
         ExpectSame(ExpandFromMemory(codec, packed.bytes, capacity), expected, "memory");
@@ -448,7 +339,7 @@ TEST(LzssRun, DirectionLetters)
     }
     for (char letter : {'D', 'd', 'X', 'c', '\0'}) {
         SCOPED_TRACE(static_cast<int>(letter));
-        const Result result = ExpandFromMemory(codec, packed.bytes, static_cast<uint32_t>(data.size()), letter);
+        const Expanded result = ExpandFromMemory(codec, packed.bytes, static_cast<uint32_t>(data.size()), letter);
         EXPECT_TRUE(result.ok);
         EXPECT_TRUE(result.output == data);
     }
@@ -478,7 +369,7 @@ TEST(LzssRun, ReleasedCodecFailsUntilSetUpAgain)
     codec.Release();
     EXPECT_FALSE(ExpandFromMemory(codec, packed, 8).ok);
     ASSERT_TRUE(codec.SetUp());
-    const Result result = ExpandFromMemory(codec, packed, 8);
+    const Expanded result = ExpandFromMemory(codec, packed, 8);
     EXPECT_TRUE(result.ok);
     EXPECT_EQ(result.output, Letters('a', 8));
 }

@@ -136,11 +136,7 @@ class ResArchiveRoundTrip : public testing::TestWithParam<RoundTripCase> {};
 TEST_P(ResArchiveRoundTrip, ReadsEveryModeWholeAndInPieces)
 {
     const RoundTripCase& parameters = GetParam();
-    ArchiveOptions options;
-    options.keySeed = parameters.keySeed;
-    options.blockShift = parameters.blockShift;
-    options.interleaveShift = parameters.interleaveShift;
-    ArchiveWriter writer(options);
+    ArchiveWriter writer(BlockCodeOptions(parameters.keySeed, parameters.blockShift, parameters.interleaveShift));
     std::vector<std::vector<uint8_t>> sources;
     for (int mode = 0; mode < 4; ++mode) {
         for (size_t length : {size_t{0}, size_t{1}, size_t{15}, size_t{1023}, size_t{1025}, size_t{70001}}) {

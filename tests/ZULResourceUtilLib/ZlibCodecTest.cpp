@@ -1,38 +1,19 @@
 #include "ZULResourceUtilLib/ZlibCodec.h"
 
 #include "platform/Stream.h"
+#include "tests/support/CodecTestSupport.h"
+#include "tests/support/TestBytes.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <algorithm>
-#include <cstring>
-#include <random>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-Bytes RandomBytes(size_t size, uint32_t seed)
-{
-    std::mt19937 random(seed);
-    Bytes bytes(size);
-    for (auto& b : bytes) b = static_cast<uint8_t>(random());
-    return bytes;
-}
-
-Bytes TextBytes(size_t size, uint32_t seed)
-{
-    static const char* const words[] = {"picture ", "sound ", "scenario ", "window ", "fade ", "the ",
-                                        "of ", "Kamishibai ", "slide\n", "show, ", "a ", "night "};
-    std::mt19937 random(seed);
-    std::string text;
-    while (text.size() < size) text += words[random() % std::size(words)];
-    return Bytes(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(size));
-}
 
 enum class Pattern { Zeros, Text, Random };
 
@@ -66,97 +47,16 @@ Bytes ReferencePack(const Bytes& data)
     return packed;
 }
 
-struct Result {
-    bool ok = false;
-    uint32_t length = 0;
-    Bytes output;  // exactly the capacity, so ASan sees any write past it
-
-    Bytes Produced() const { return Bytes(output.begin(), output.begin() + length); }
-};
-
-Result ExpandFromMemory(ZlibCodec& codec, const Bytes& packed, uint32_t capacity, char direction = 'D')
-{
-    Result result;
-    result.output.assign(capacity, 0xA5);
-    Bytes input = packed;
-    result.length = static_cast<uint32_t>(input.size());
-    result.ok = ZlibRun(codec, direction, capacity, result.output.data(), input.data(), result.length, nullptr);
-    return result;
-}
-
-Result ExpandFromStream(ZlibCodec& codec, TStream& stream, uint32_t packedLength, uint32_t capacity)
-{
-    Result result;
-    result.output.assign(capacity, 0xA5);
-    result.length = packedLength;
-    result.ok = ZlibRun(codec, 'D', capacity, result.output.data(), nullptr, result.length, &stream);
-    return result;
-}
-
-Result ExpandFromStream(ZlibCodec& codec, const Bytes& packed, uint32_t capacity)
-{
-    TBytesStream stream(packed.data(), static_cast<int64_t>(packed.size()));
-    return ExpandFromStream(codec, stream, static_cast<uint32_t>(packed.size()), capacity);
-}
-
 // Expands through both inputs, checks that they agree, returns one of them.
-Result ExpandBothWays(ZlibCodec& codec, const Bytes& packed, uint32_t capacity)
+Expanded ExpandBothWays(ZlibCodec& codec, const Bytes& packed, uint32_t capacity)
 {
-    const Result fromMemory = ExpandFromMemory(codec, packed, capacity);
-    const Result fromStream = ExpandFromStream(codec, packed, capacity);
+    const Expanded fromMemory = ExpandFromMemory(codec, packed, capacity);
+    const Expanded fromStream = ExpandFromStream(codec, packed, capacity);
     EXPECT_EQ(fromStream.ok, fromMemory.ok);
     EXPECT_EQ(fromStream.length, fromMemory.length);
     EXPECT_TRUE(fromStream.output == fromMemory.output) << "memory and stream outputs differ";
     return fromMemory;
 }
-
-struct Packed {
-    bool ok = false;
-    Bytes bytes;
-};
-
-Packed Compress(ZlibCodec& codec, const Bytes& data, char direction = 'E')
-{
-    Bytes input = data;
-    Bytes output(data.size(), 0xA5);
-    uint32_t length = 0;
-    Packed packed;
-    packed.ok = ZlibRun(codec, direction, static_cast<uint32_t>(input.size()), input.data(), output.data(), length,
-                        nullptr);
-    EXPECT_LE(length, output.size());
-    packed.bytes.assign(output.begin(), output.begin() + std::min<size_t>(length, output.size()));
-    return packed;
-}
-
-class FailingStream final : public TStream {
-public:
-    enum class Failure { ErrorCode, ForeignException };
-
-    FailingStream(const Bytes& bytes, int64_t failAt, Failure failure)
-        : bytes_(bytes), failAt_(failAt), failure_(failure)
-    {
-    }
-
-    int64_t Read(void* buffer, int64_t count) override
-    {
-        if (position_ + count > failAt_) {
-            if (failure_ == Failure::ForeignException) throw std::runtime_error("device gone");
-            return -1;
-        }
-        std::memcpy(buffer, bytes_.data() + position_, static_cast<size_t>(count));
-        position_ += count;
-        return count;
-    }
-    int64_t Write(const void*, int64_t) override { return 0; }
-    using TStream::Seek;
-    int64_t Seek(int64_t, SeekOrigin) override { return -1; }
-
-private:
-    const Bytes& bytes_;
-    int64_t failAt_;
-    Failure failure_;
-    int64_t position_ = 0;
-};
 
 // ---------------------------------------------------------------------------
 
@@ -179,7 +79,7 @@ TEST(ZlibExpand, ExpandsWhatZlibPacked)
     for (const auto& c : RoundTripCases()) {
         SCOPED_TRACE(std::string(PatternName(c.pattern)) + " " + std::to_string(c.size));
         const Bytes data = MakeBytes(c.pattern, c.size);
-        const Result result = ExpandBothWays(codec, ReferencePack(data), static_cast<uint32_t>(data.size()));
+        const Expanded result = ExpandBothWays(codec, ReferencePack(data), static_cast<uint32_t>(data.size()));
         EXPECT_TRUE(result.ok);
         EXPECT_TRUE(result.output == data);
     }
@@ -196,11 +96,11 @@ TEST(ZlibExpand, CapacityIsAHardLimit)
         const Bytes packed = ReferencePack(data);
         const uint32_t exact = static_cast<uint32_t>(size);
 
-        const Result fits = ExpandBothWays(codec, packed, exact);
+        const Expanded fits = ExpandBothWays(codec, packed, exact);
         EXPECT_TRUE(fits.ok);
         EXPECT_EQ(fits.length, exact);
 
-        const Result tooSmall = ExpandBothWays(codec, packed, exact - 1);
+        const Expanded tooSmall = ExpandBothWays(codec, packed, exact - 1);
         EXPECT_FALSE(tooSmall.ok);
         EXPECT_EQ(tooSmall.length, exact - 1);
         EXPECT_TRUE(std::equal(tooSmall.output.begin(), tooSmall.output.end(), data.begin()));
@@ -260,7 +160,7 @@ TEST(ZlibExpand, DamagedInput)
     const Bytes packed = ReferencePack(data);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const Result result = ExpandBothWays(codec, c.damage(packed), static_cast<uint32_t>(data.size()));
+        const Expanded result = ExpandBothWays(codec, c.damage(packed), static_cast<uint32_t>(data.size()));
         EXPECT_EQ(result.ok, c.ok);
         if (c.ok) {
             EXPECT_TRUE(result.output == data);
@@ -303,27 +203,17 @@ TEST(ZlibExpand, StreamTrouble)
 
     // Each piece is asked for once; a stream that hands out less than asked
     // fails even though the rest would follow.
-    class TricklingStream final : public TStream {
+    class TricklingStream final : public BytesSourceStream {
     public:
-        explicit TricklingStream(const Bytes& bytes) : bytes_(bytes) {}
+        using BytesSourceStream::BytesSourceStream;
         int64_t Read(void* buffer, int64_t count) override
         {
-            count = std::min<int64_t>({count, 1000, static_cast<int64_t>(bytes_.size()) - position_});
-            std::memcpy(buffer, bytes_.data() + position_, static_cast<size_t>(count));
-            position_ += count;
-            return count;
+            return Serve(buffer, std::min<int64_t>({count, 1000, Left()}));
         }
-        int64_t Write(const void*, int64_t) override { return 0; }
-        using TStream::Seek;
-        int64_t Seek(int64_t, SeekOrigin) override { return -1; }
-
-    private:
-        const Bytes& bytes_;
-        int64_t position_ = 0;
     } trickling(packed);
     EXPECT_FALSE(ExpandFromStream(codec, trickling, static_cast<uint32_t>(packed.size()), capacity).ok);
 
-    const Result after = ExpandFromStream(codec, packed, capacity);
+    const Expanded after = ExpandFromStream(codec, packed, capacity);
     EXPECT_TRUE(after.ok);
     EXPECT_TRUE(after.output == data);
 }
@@ -343,7 +233,7 @@ TEST(ZlibCompress, MatchesZlibAndFailsWhenTooBig)
         EXPECT_EQ(packed.ok, expected.size() <= data.size());
         if (!packed.ok) continue;
         EXPECT_EQ(packed.bytes, expected);
-        const Result back = ExpandBothWays(codec, packed.bytes, static_cast<uint32_t>(data.size()));
+        const Expanded back = ExpandBothWays(codec, packed.bytes, static_cast<uint32_t>(data.size()));
         EXPECT_TRUE(back.ok);
         EXPECT_TRUE(back.output == data);
     }
@@ -362,7 +252,7 @@ TEST(ZlibRun, DirectionLetters)
     }
     for (char letter : {'D', 'd', 'X', 'c', '\0'}) {
         SCOPED_TRACE(static_cast<int>(letter));
-        const Result result = ExpandFromMemory(codec, packed, static_cast<uint32_t>(data.size()), letter);
+        const Expanded result = ExpandFromMemory(codec, packed, static_cast<uint32_t>(data.size()), letter);
         EXPECT_TRUE(result.ok);
         EXPECT_TRUE(result.output == data);
     }

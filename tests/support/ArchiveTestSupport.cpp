@@ -5,17 +5,13 @@
 
 #include <memory>
 
-std::vector<uint8_t> PatternBytes(size_t length, uint32_t seed)
+ArchiveOptions BlockCodeOptions(uint32_t keySeed, int blockShift, int interleaveShift)
 {
-    std::vector<uint8_t> bytes(length);
-    uint32_t state = seed * 2654435761u + 1;
-    for (auto& byte : bytes) {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        byte = static_cast<uint8_t>(state >> 24);
-    }
-    return bytes;
+    ArchiveOptions options;
+    options.keySeed = keySeed;
+    options.blockShift = blockShift;
+    options.interleaveShift = interleaveShift;
+    return options;
 }
 
 int OpenArchiveBytes(ResArchive& archive, const std::vector<uint8_t>& bytes, ResEmbedding embedding, uint32_t kind)

@@ -2,13 +2,14 @@
 #pragma once
 
 #include "ZULResourceUtilLib/ResArchive.h"
+#include "tests/support/TestBytes.h"  // PatternBytes, for entry data
 #include "tools/authoring/ArchiveWriter.h"
 
 #include <cstdint>
 #include <vector>
 
-// Deterministic, non-repeating bytes (so that a read from the wrong place shows).
-std::vector<uint8_t> PatternBytes(size_t length, uint32_t seed);
+// Writer options with this key seed and block code, the rest as by default.
+ArchiveOptions BlockCodeOptions(uint32_t keySeed, int blockShift, int interleaveShift);
 
 // Opens bytes as an archive file held in memory.
 int OpenArchiveBytes(ResArchive& archive, const std::vector<uint8_t>& bytes,

@@ -83,11 +83,7 @@ TEST_P(StoredDataTest, EncryptsExactlyTheBytesItsModeNames)
     const size_t length = blockSize * (interleaveMask + 2) + 37;
     const std::vector<uint8_t> data = PatternBytes(length, 7);
 
-    ArchiveOptions options;
-    options.keySeed = KeySeed;
-    options.blockShift = c.blockShift;
-    options.interleaveShift = c.interleaveShift;
-    ArchiveWriter writer(options);
+    ArchiveWriter writer(BlockCodeOptions(KeySeed, c.blockShift, c.interleaveShift));
     writer.Add({ResTagPicture, 3, c.mode, data, {1, 2, 3}, {4, 5}});
     const std::vector<uint8_t> file = writer.Build();
 
@@ -259,11 +255,7 @@ class WriterRoundTripTest : public testing::TestWithParam<RoundTripCase> {};
 TEST_P(WriterRoundTripTest, ReaderGetsEveryEntryBack)
 {
     const RoundTripCase c = GetParam();
-    ArchiveOptions options;
-    options.keySeed = c.keySeed;
-    options.blockShift = c.blockShift;
-    options.interleaveShift = c.interleaveShift;
-    ArchiveWriter writer(options);
+    ArchiveWriter writer(BlockCodeOptions(c.keySeed, c.blockShift, c.interleaveShift));
     const size_t blockSize = size_t{256} << c.blockShift;
     const size_t lengths[] = {0, 1, 17, 1023, 1024, 1025, blockSize * 5 + 3};
     uint32_t id = 0;
@@ -290,13 +282,9 @@ TEST_P(WriterRoundTripTest, ReaderGetsEveryEntryBack)
 TEST_P(WriterRoundTripTest, RangesAcrossBlockBordersReadBack)
 {
     const RoundTripCase c = GetParam();
-    ArchiveOptions options;
-    options.keySeed = c.keySeed;
-    options.blockShift = c.blockShift;
-    options.interleaveShift = c.interleaveShift;
     const int64_t blockSize = int64_t{256} << c.blockShift;
     const std::vector<uint8_t> data = PatternBytes(static_cast<size_t>(blockSize * 18 + 100), 5);
-    ArchiveWriter writer(options);
+    ArchiveWriter writer(BlockCodeOptions(c.keySeed, c.blockShift, c.interleaveShift));
     for (int mode = 0; mode <= 3; ++mode) writer.Add({ResTagPicture, static_cast<uint32_t>(mode), mode, data, {7}, {}});
     ResArchive archive;
     ASSERT_EQ(OpenArchiveBytes(archive, writer.Build()), ResErrorNone);
