@@ -7,7 +7,7 @@ packages=(
   build-essential cmake git pkg-config
   zlib1g-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libssl-dev
+  libssl-dev libtomlplusplus-dev
   clang libclang-rt-14-dev
   mingw-w64 g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
 )

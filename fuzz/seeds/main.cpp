@@ -6,6 +6,7 @@
 
 void WriteArchiveSeeds(const std::filesystem::path& corpusRoot);
 void WriteCodecSeeds(const std::filesystem::path& corpusRoot);
+void WritePictureSeeds(const std::filesystem::path& corpusRoot);
 
 int main(int argc, char** argv)
 {
@@ -17,6 +18,7 @@ int main(int argc, char** argv)
         const std::filesystem::path root = argv[1];
         WriteArchiveSeeds(root);
         WriteCodecSeeds(root);
+        WritePictureSeeds(root);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "make_fuzz_seeds: %s\n", error.what());
         return 1;

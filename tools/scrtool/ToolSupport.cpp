@@ -16,6 +16,18 @@ bool IsOption(const std::string& argument)
     return argument.size() > 1 && argument[0] == '-';
 }
 
+bool Lists(const char* const* list, const std::string& option)
+{
+    for (const char* const* known = list; known && *known; ++known)
+        if (option == *known) return true;
+    return false;
+}
+
+bool TakesValue(const ToolCommand& command, const std::string& option)
+{
+    return Lists(command.valueOptions, option);
+}
+
 int HexDigit(char c)
 {
     if (c >= '0' && c <= '9') return c - '0';
@@ -43,15 +55,29 @@ int ReportUsage(const std::string& command, const std::string& text)
 int RunCommand(const ToolCommand& command, const std::vector<std::string>& arguments)
 {
     std::vector<std::string> positional;
+    std::vector<std::string> options;  // option, value, option, value, ...
     bool optionsEnded = false;
-    for (const std::string& argument : arguments) {
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
         if (!optionsEnded && argument == "--") {
             optionsEnded = true;
         } else if (!optionsEnded && (argument == "--help" || argument == "-h")) {
             std::fputs(command.help, stdout);
             return std::fflush(stdout) == 0 ? ExitSuccess : ExitFailure;
         } else if (!optionsEnded && IsOption(argument)) {
-            return ReportUsage(command.name, "unknown option '" + argument + "'");
+            const size_t equals = argument.find('=');
+            const std::string option = argument.substr(0, equals);
+            if (Lists(command.flagOptions, option)) {
+                if (equals != std::string::npos) return ReportUsage(command.name, "option '" + option + "' takes no value");
+                options.push_back(option);
+                options.push_back("");
+                continue;
+            }
+            if (!TakesValue(command, option)) return ReportUsage(command.name, "unknown option '" + argument + "'");
+            if (equals == std::string::npos && i + 1 == arguments.size())
+                return ReportUsage(command.name, "option '" + option + "' needs a value");
+            options.push_back(option);
+            options.push_back(equals == std::string::npos ? arguments[++i] : argument.substr(equals + 1));
         } else {
             positional.push_back(argument);
         }
@@ -62,6 +88,7 @@ int RunCommand(const ToolCommand& command, const std::vector<std::string>& argum
                                              std::to_string(positional.size()));
     for (const std::string& argument : positional)
         if (argument.empty()) return ReportUsage(command.name, "empty argument");
+    positional.insert(positional.end(), options.begin(), options.end());
     return command.run(positional);
 }
 

@@ -17,18 +17,26 @@
 enum : int { ExitSuccess = 0, ExitFailure = 1, ExitUsage = 2 };
 
 // One subcommand: its name, the line shown in the tool's overview, the text
-// that its --help prints, and how many positional arguments it takes.
+// that its --help prints, how many positional arguments it takes, and the
+// options it accepts, each with a value ("--place WxH" or "--place=WxH"):
+// a list ending with a null pointer, or null for none; and the options it
+// accepts without a value ("--force"), listed the same way.
 struct ToolCommand {
     const char* name;
     const char* summary;
     const char* help;
     size_t argumentCount;
     int (*run)(const std::vector<std::string>& arguments);
+    const char* const* valueOptions = nullptr;
+    const char* const* flagOptions = nullptr;
 };
 
 // Parses a subcommand's arguments: --help/-h prints its help (exit 0), "--"
-// ends the options, any other option or a wrong count is a usage error.
-// Runs the command with its positional arguments and returns the exit status.
+// ends the options, an option of the command's list takes a value, any other
+// option, an option without its value or a wrong count is a usage error.
+// Runs the command with its positional arguments, followed by each option
+// given and its value (two more arguments per option, in command-line
+// order; a flag option's value is empty), and returns the exit status.
 int RunCommand(const ToolCommand& command, const std::vector<std::string>& arguments);
 
 // One line on stderr: "scrtool: <text>".
@@ -55,5 +63,8 @@ void SetBinaryStdout();
 
 int RunList(const std::vector<std::string>& arguments);
 int RunCat(const std::vector<std::string>& arguments);
+int RunPicture(const std::vector<std::string>& arguments);
 extern const char* const ListHelp;
 extern const char* const CatHelp;
+extern const char* const PictureHelp;
+extern const char* const PictureOptions[];

@@ -9,12 +9,28 @@
 #include <string>
 #include <vector>
 
+// pack (PackCommand.cpp); without the manifest reader it only says that it
+// is not available in this build.
+int RunPack(const std::vector<std::string>& arguments);
+extern const char* const PackHelp;
+extern const char* const PackOptions[];
+// verify (VerifyCommand.cpp) and unpack (UnpackCommand.cpp).
+int RunVerify(const std::vector<std::string>& arguments);
+extern const char* const VerifyHelp;
+int RunUnpack(const std::vector<std::string>& arguments);
+extern const char* const UnpackHelp;
+extern const char* const UnpackFlags[];
+
 namespace {
 
 // New subcommands join this table; the overview lists them in this order.
 const ToolCommand Commands[] = {
     {"list", "list the entries of an archive", ListHelp, 1, RunList},
     {"cat", "write an entry's data to standard output", CatHelp, 3, RunCat},
+    {"picture", "write a picture, as loaded or as placed, to a PNG or PAM file", PictureHelp, 3, RunPicture, PictureOptions},
+    {"pack", "build an archive from a manifest", PackHelp, 1, RunPack, PackOptions},
+    {"unpack", "write an archive's entries and a manifest into a folder", UnpackHelp, 2, RunUnpack, nullptr, UnpackFlags},
+    {"verify", "check every entry of an archive", VerifyHelp, 1, RunVerify},
 };
 
 void PrintOverview()

@@ -1,0 +1,133 @@
+// JPEG decoding with libjpeg(-turbo).
+//
+// libjpeg reports fatal errors through error_exit, which must not return; the
+// default one calls exit(). Ours longjmps back into RunDecoder. Everything
+// libjpeg touches lives in one DecodeJob that the caller owns, and RunDecoder
+// (the frame that calls setjmp) holds no object with a destructor and changes
+// no local after setjmp, so the jump skips no destructor and no local can be
+// clobbered. The caller then destroys the libjpeg state and the bitmap.
+#include "platform/JpegDecoder.h"
+
+#include "platform/Stream.h"
+
+#include <csetjmp>
+#include <cstddef>
+#include <cstdio>  // jpeglib.h needs FILE and size_t declared first
+#include <memory>
+#include <new>
+
+#include <jpeglib.h>
+
+namespace {
+
+// Real encoders write about ten scans; a stream with many more is damaged or
+// made to keep the decoder busy, since every scan passes over the whole image.
+constexpr int MaximumJpegScans = 100;
+
+struct DecodeJob {
+    jpeg_decompress_struct info;
+    jpeg_error_mgr errors;
+    jpeg_progress_mgr progress;
+    std::jmp_buf jump;
+    TMemoryBitmap* bitmap;  // owned; the caller deletes it
+};
+
+[[noreturn]] void LeaveDecoder(j_common_ptr info)
+{
+    std::longjmp(static_cast<DecodeJob*>(info->client_data)->jump, 1);
+}
+
+// Warnings about damaged data are not shown anywhere; the picture decodes as
+// far as it can.
+void DropMessage(j_common_ptr) {}
+
+void CheckScanCount(j_common_ptr info)
+{
+    if (info->is_decompressor && reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > MaximumJpegScans)
+        LeaveDecoder(info);
+}
+
+TMemoryBitmap* NewBitmap(JDIMENSION width, JDIMENSION height) noexcept
+{
+    try {
+        return new TMemoryBitmap(static_cast<int32_t>(width), static_cast<int32_t>(height), TPixelFormat::Bits24,
+                                 TMemoryBitmap::RowOrder::TopDown);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+bool AcceptedColourSpace(J_COLOR_SPACE space)
+{
+    return space == JCS_GRAYSCALE || space == JCS_YCbCr || space == JCS_RGB;
+}
+
+bool AcceptedSize(JDIMENSION width, JDIMENSION height)
+{
+    return width != 0 && height != 0 && width <= static_cast<JDIMENSION>(MaximumJpegDimension) &&
+           height <= static_cast<JDIMENSION>(MaximumJpegDimension);
+}
+
+bool RunDecoder(DecodeJob* job, const unsigned char* data, unsigned long size)
+{
+    if (setjmp(job->jump) != 0) return false;
+
+    jpeg_create_decompress(&job->info);
+    job->progress.progress_monitor = CheckScanCount;
+    job->info.progress = &job->progress;
+    jpeg_mem_src(&job->info, data, size);
+    if (jpeg_read_header(&job->info, TRUE) != JPEG_HEADER_OK) return false;
+    // Refused before any pixel memory is set aside.
+    if (!AcceptedSize(job->info.image_width, job->info.image_height)) return false;
+    if (!AcceptedColourSpace(job->info.jpeg_color_space)) return false;
+
+    job->info.out_color_space = JCS_EXT_BGR;  // grey inputs come out as grey BGR triples
+    if (!jpeg_start_decompress(&job->info)) return false;
+    if (job->info.output_components != 3 || job->info.output_width != job->info.image_width ||
+        job->info.output_height != job->info.image_height)
+        return false;
+
+    job->bitmap = NewBitmap(job->info.output_width, job->info.output_height);
+    if (job->bitmap == nullptr) return false;
+    while (job->info.output_scanline < job->info.output_height) {
+        JSAMPROW row = job->bitmap->ScanLine(static_cast<int32_t>(job->info.output_scanline));
+        if (jpeg_read_scanlines(&job->info, &row, 1) != 1) return false;
+    }
+    // No jpeg_finish_decompress: every row is out, and damage after the image
+    // data (which finishing would read) must not throw the picture away.
+    return true;
+}
+
+}  // namespace
+
+std::unique_ptr<TBitmap> DecodeJpeg(TStream& stream)
+{
+    const int64_t start = stream.Position();
+    const int64_t end = stream.Seek(int64_t{0}, SeekOrigin::End);
+    if (start < 0 || end <= start || stream.Seek(start, SeekOrigin::Beginning) != start) return nullptr;
+    const int64_t size = end - start;
+    if (static_cast<uint64_t>(size) > static_cast<uint64_t>(static_cast<unsigned long>(-1))) return nullptr;
+
+    std::unique_ptr<unsigned char[]> bytes(new (std::nothrow) unsigned char[static_cast<size_t>(size)]);
+    if (!bytes) return nullptr;
+    int64_t got = 0;
+    while (got < size) {
+        const int64_t read = stream.Read(bytes.get() + got, size - got);
+        if (read < 0) return nullptr;
+        if (read == 0) break;  // the rest decodes as damaged data
+        got += read;
+    }
+    if (got == 0) return nullptr;
+
+    auto job = std::make_unique<DecodeJob>();  // value-initialised: all zero
+    job->info.err = jpeg_std_error(&job->errors);
+    job->errors.error_exit = LeaveDecoder;
+    job->errors.output_message = DropMessage;
+    job->info.client_data = job.get();  // kept by jpeg_create_decompress
+
+    const bool decoded = RunDecoder(job.get(), bytes.get(), static_cast<unsigned long>(got));
+    jpeg_destroy_decompress(&job->info);
+    std::unique_ptr<TBitmap> bitmap(job->bitmap);
+    if (!decoded) return nullptr;
+    return bitmap;
+}

@@ -1,0 +1,348 @@
+#include "tools/authoring/ArchiveVerifier.h"
+
+#include "imaging/DirectBmpControl.h"
+#include "imaging/PictureLoader.h"
+#include "scenario/ScenarioRecord.h"
+#include "sound/WaveFormat.h"
+#include "tools/authoring/InformationBlock.h"
+#include "ZULResourceUtilLib/LittleEndian.h"
+#include "ZULResourceUtilLib/LzssCodec.h"
+#include "ZULResourceUtilLib/TResReadStream.h"
+#include "ZULResourceUtilLib/ZlibCodec.h"
+
+#include <algorithm>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t ScenarioEntryId = 1000;
+// The longest scenario an entry can hold; bytes after it are never records.
+constexpr int64_t ScenarioReadLimit = int64_t{ScenarioRecordsOffset} + int64_t{ScenarioRecordSize} * ScenarioMaxRecords;
+
+const char* StorageText(uint8_t kind)
+{
+    switch (kind) {
+    case 0: return "raw";
+    case 1: return "lzss";
+    case 2: return "zlib";
+    case 3: return "jpeg";
+    default: return "unknown";
+    }
+}
+
+std::string Count(uint64_t count, const char* noun)
+{
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
+class Verifier {
+public:
+    explicit Verifier(ResArchive& archive) : archive_(archive) {}
+
+    VerifyReport Run()
+    {
+        CollectIds();
+        for (size_t group = 0; group < archive_.groups.size(); ++group) {
+            VerifyGroup summary;
+            summary.tag = archive_.groups[group].tag;
+            summary.entries = archive_.groups[group].entryCount;
+            const size_t problemsBefore = report_.problems.size();
+            for (uint32_t entry = 0; entry < summary.entries; ++entry)
+                summary.checked += CheckEntry(static_cast<int64_t>(group), entry, summary.tag) ? 1 : 0;
+            summary.problems = static_cast<uint32_t>(report_.problems.size() - problemsBefore);
+            report_.groups.push_back(summary);
+        }
+        if (!report_.hasScenario)
+            Warn(VerifyCheck::Scenario, ResTagScenario, ScenarioEntryId,
+                 "no scenario: the saver shows its banner instead of pictures");
+        return std::move(report_);
+    }
+
+private:
+    // The ids a scenario and the information block may name.
+    void CollectIds()
+    {
+        for (size_t group = 0; group < archive_.groups.size(); ++group) {
+            std::set<uint32_t>* ids = archive_.groups[group].tag == ResTagPicture ? &pictureIds_
+                                      : archive_.groups[group].tag == ResTagSound ? &soundIds_
+                                                                                  : nullptr;
+            if (!ids) continue;
+            for (uint32_t entry = 0; entry < archive_.groups[group].entryCount; ++entry)
+                if (const EntryRecord* record = ResEntryRecordOf(archive_, static_cast<int64_t>(group), entry))
+                    ids->insert(record->id);
+        }
+    }
+
+    void Problem(VerifyCheck check, uint32_t tag, uint32_t id, std::string reason)
+    {
+        report_.problems.push_back({check, tag, id, std::move(reason)});
+    }
+    void Warn(VerifyCheck check, uint32_t tag, uint32_t id, std::string reason)
+    {
+        report_.warnings.push_back({check, tag, id, std::move(reason)});
+    }
+
+    // True when the entry was one this verifier checks.
+    bool CheckEntry(int64_t group, uint32_t entry, uint32_t tag)
+    {
+        const EntryRecord* record = ResEntryRecordOf(archive_, group, entry);
+        if (!record) {
+            const char* meaning = ResErrorMeaning(archive_.lastError);
+            Problem(
+                VerifyCheck::Entry, tag, 0,
+                "index entry " + std::to_string(entry) + " cannot be read: " + (meaning ? meaning : "unknown error"));
+            return false;
+        }
+        if (record->DataLength() < 0) {
+            Problem(VerifyCheck::Entry, tag, record->id, "prefix and suffix are longer than the stored entry");
+            return false;
+        }
+        const PictureLocator locator{group, static_cast<int64_t>(entry)};
+        if (tag == ResTagPicture) {
+            CheckPicture(locator, *record);
+        } else if (tag == ResTagSound) {
+            CheckSound(*record);
+        } else if (tag == ResTagScenario && record->id == ScenarioEntryId) {
+            report_.hasScenario = true;
+            CheckScenario(locator, *record);
+        } else if (tag == ResTagInformation && record->id == InformationEntryId) {
+            report_.hasInformation = true;
+            CheckInformation(locator, *record);
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    void CheckPicture(PictureLocator locator, const EntryRecord& record)
+    {
+        const uint32_t id = record.id;
+        if (record.DataLength() < PictureHeaderSize) {
+            Problem(VerifyCheck::Picture, ResTagPicture, id,
+                    "picture entry is " + Count(static_cast<uint64_t>(record.DataLength()), "byte") +
+                        ", shorter than its 32-byte header");
+            return;
+        }
+        uint8_t bytes[PictureHeaderSize];
+        if (ResReadAt(archive_, locator.groupIndex, locator.entryIndex, 0, bytes, PictureHeaderSize) !=
+            PictureHeaderSize) {
+            Problem(VerifyCheck::Picture, ResTagPicture, id, "picture header cannot be read");
+            return;
+        }
+        const PictureHeader header = PictureHeader::Parse(bytes);
+        if (header.storageKind > 3) {
+            Problem(VerifyCheck::Picture, ResTagPicture, id,
+                    "unknown picture storage kind " + std::to_string(header.storageKind));
+            return;
+        }
+        const std::string shape = std::to_string(header.width) + "x" + std::to_string(header.height) + ", depth " +
+                                  std::to_string(header.depth) + ", " + StorageText(header.storageKind);
+        if (header.width == 0 || header.height == 0 || header.width > MaximumBufferDimension ||
+            header.height > MaximumBufferDimension) {
+            Problem(VerifyCheck::Picture, ResTagPicture, id,
+                    "picture size outside 1 to " + std::to_string(MaximumBufferDimension) + " (" + shape + ")");
+            return;
+        }
+        // As the viewer loads it, and as 32 bits (the about picture of the
+        // configuration dialog): the two take different paths for some kinds.
+        for (const PictureDepth depth : {PictureDepth::AsStored, PictureDepth::Force32}) {
+            DirectBmpControl picture;
+            if (!LoadPicture(archive_, locator, picture, depth, PictureParts::Whole, nullptr)) {
+                Problem(VerifyCheck::Picture, ResTagPicture, id,
+                        std::string(depth == PictureDepth::AsStored ? "picture does not decode ("
+                                                                    : "picture does not decode as 32 bits (") +
+                            shape + ")");
+                return;
+            }
+        }
+        if (header.storageKind == 1 || header.storageKind == 2) CheckPackedRows(locator, record, header);
+    }
+
+    // The loader takes packed data that ends early as the end of the picture
+    // and leaves the rest of it black: the rows must all be there.
+    void CheckPackedRows(PictureLocator locator, const EntryRecord& record, const PictureHeader& header)
+    {
+        const auto problem = [&](const std::string& reason) {
+            Problem(VerifyCheck::Picture, ResTagPicture, record.id, reason);
+        };
+        const int64_t lengthAt = PictureHeaderSize + int64_t{header.paletteCount} * 4;
+        uint8_t word[4];
+        if (ResReadAt(archive_, locator.groupIndex, locator.entryIndex, lengthAt, word, 4) != 4) {
+            problem("packed length cannot be read");
+            return;
+        }
+        const uint32_t packed = ReadLe32(word);
+        const int64_t left = record.DataLength() - lengthAt - 4;
+        if (packed > left) {
+            problem("packed data of " + Count(packed, "byte") + " runs past the end of the entry (" +
+                    Count(static_cast<uint64_t>(left), "byte") + " left)");
+            return;
+        }
+        // Within limits: the loads above took the same size.
+        const uint32_t capacity = static_cast<uint32_t>(uint64_t{header.height} * header.stride);
+        std::vector<uint8_t> rows(capacity);
+        ResCursor cursor{record, 0};
+        if (ResCursorSeek(archive_, cursor, lengthAt + 4) < 0) {
+            problem("packed data cannot be read");
+            return;
+        }
+        TResReadStream stream(&archive_, false, &cursor);
+        uint32_t produced = packed;
+        const bool decoded = header.storageKind == 1
+                                 ? LzssRun(archive_.lzss, 'D', capacity, rows.data(), nullptr, produced, &stream)
+                                 : ZlibRun(archive_.zlib, 'D', capacity, rows.data(), nullptr, produced, &stream);
+        if (!decoded || produced != capacity)
+            problem(std::string(header.storageKind == 1 ? "LZSS" : "zlib") + " data gives " +
+                    std::to_string(decoded ? produced : 0) + " of the " + Count(capacity, "byte") + " of rows");
+    }
+
+    void CheckSound(const EntryRecord& record)
+    {
+        const uint32_t id = record.id;
+        ResCursor cursor{record, 0};
+        const WaveInfo wave = ReadWave(archive_, cursor);
+        const auto problem = [&](const std::string& reason) { Problem(VerifyCheck::Sound, ResTagSound, id, reason); };
+        switch (wave.failure) {
+        case WaveFailure::NotRiff:
+        case WaveFailure::NotWave:
+        case WaveFailure::ReadFailed: problem(std::string("sound: ") + WaveFailureText(wave.failure)); return;
+        case WaveFailure::ChunkTooLarge:
+            problem("sound: chunk at byte " + std::to_string(wave.failureOffset) + " has a size of 2^31 bytes or more");
+            return;
+        default: break;
+        }
+        if (!wave.formatRead) {
+            problem(wave.dataFound ? "sound: the data chunk comes before any fmt chunk" : "sound: no fmt chunk");
+            return;
+        }
+        if (wave.status != WaveStatusOk) {
+            problem(std::string("sound: ") + WaveFailureText(wave.failure));
+            return;
+        }
+        if (!wave.dataFound) {
+            problem("sound: no data chunk");
+            return;
+        }
+        const uint64_t entryLength = static_cast<uint64_t>(record.DataLength());
+        if (wave.dataStart + wave.dataLength > entryLength)
+            problem("sound: data chunk of " + Count(wave.dataLength, "byte") + " runs past the end of the entry (" +
+                    Count(entryLength - wave.dataStart, "byte") + " of samples)");
+    }
+
+    void CheckScenario(PictureLocator locator, const EntryRecord& record)
+    {
+        const auto problem = [&](const std::string& reason) {
+            Problem(VerifyCheck::Scenario, ResTagScenario, ScenarioEntryId, reason);
+        };
+        std::vector<uint8_t> bytes(static_cast<size_t>(std::min(record.DataLength(), ScenarioReadLimit)));
+        if (!bytes.empty() && ResReadAt(archive_, locator.groupIndex, locator.entryIndex, 0, bytes.data(),
+                                        static_cast<int64_t>(bytes.size())) != static_cast<int64_t>(bytes.size())) {
+            problem("scenario cannot be read");
+            return;
+        }
+        std::string reason;
+        const std::optional<Scenario> scenario = ParseScenarioEntry(bytes, &reason);
+        if (!scenario) {
+            problem("scenario: " + reason);
+            return;
+        }
+        const int64_t count = static_cast<int64_t>(scenario->Records.size());
+        const std::string range = "0 to " + std::to_string(count - 1);
+        for (size_t index = 0; index < scenario->Records.size(); ++index) {
+            const ScenarioRecord& r = scenario->Records[index];
+            const std::string at = "record " + std::to_string(index) + ": ";
+            const auto wordSlot = [&](uint8_t flag, int16_t argument, const char* name) {
+                if ((r.ArgFlags & flag) && (argument < 0 || argument >= ScenarioSettingsWordSlots))
+                    problem(at + name + " names settings word slot " + std::to_string(argument) + " (slots are 0 to " +
+                            std::to_string(ScenarioSettingsWordSlots - 1) + ")");
+            };
+            const auto target = [&](int32_t value) {
+                const int16_t record = static_cast<int16_t>(static_cast<uint32_t>(value) & 0xFFFF);
+                if (record < 0 || record >= count)
+                    problem(at + "jump target " + std::to_string(record) + " is not a record (" + range + ")");
+            };
+            switch (r.Code) {
+            case ScenarioCode::Wait:
+            case ScenarioCode::SetEffect:
+            case ScenarioCode::SetVolume: wordSlot(ScenarioArg1FromSettings, r.Arg1, "Arg1"); break;
+            case ScenarioCode::SetPictureArea:
+                wordSlot(ScenarioArg1FromSettings, r.Arg1, "Arg1");
+                wordSlot(ScenarioArg2FromSettings, r.Arg2, "Arg2");
+                break;
+            case ScenarioCode::ShowPicture:
+                wordSlot(ScenarioArg1FromSettings, r.Arg1, "Arg1");
+                if (!(r.ArgFlags & ScenarioArg1FromSettings) && (r.Arg1 < 0 || r.Arg1 > 4))
+                    problem(at + "speed " + std::to_string(r.Arg1) + " is outside 0 to 4");
+                if (!pictureIds_.count(static_cast<uint32_t>(r.Values[0])))
+                    Warn(VerifyCheck::Scenario, ResTagScenario, ScenarioEntryId,
+                         at + "shows picture " + std::to_string(r.Values[0]) + ", which the archive does not hold");
+                for (int slot = 1; slot <= 3 && r.Values[slot] != 0; ++slot) WarnMissingSound(at, r.Values[slot]);
+                break;
+            case 4:
+            case ScenarioCode::PlaySound:
+                if (r.ValueFlags & ScenarioValue0FromSettings) {
+                    if (r.Values[0] < 0 || r.Values[0] >= ScenarioSettingsValueSlots)
+                        problem(at + "Values[0] names settings value slot " + std::to_string(r.Values[0]) +
+                                " (slots are 0 to " + std::to_string(ScenarioSettingsValueSlots - 1) + ")");
+                } else if (r.Code == ScenarioCode::PlaySound) {
+                    WarnMissingSound(at, r.Values[0]);
+                }
+                break;
+            case ScenarioCode::Jump: target(r.Values[0]); break;
+            case ScenarioCode::RandomJump: {
+                const int targets = r.Arg1 % 4;  // with the sign of Arg1, as the player takes it
+                if (targets < 1) {
+                    problem(at + "random jump with Arg1 " + std::to_string(r.Arg1) +
+                            " has no targets (Arg1 mod 4 must be 1 to 3)");
+                    break;
+                }
+                for (int i = 0; i < targets; ++i) target(r.Values[static_cast<size_t>(i)]);
+                break;
+            }
+            default: break;
+            }
+        }
+    }
+
+    void WarnMissingSound(const std::string& at, int32_t id)
+    {
+        if (!soundIds_.count(static_cast<uint32_t>(id)))
+            Warn(VerifyCheck::Scenario, ResTagScenario, ScenarioEntryId,
+                 at + "names sound " + std::to_string(id) + ", which the archive does not hold");
+    }
+
+    void CheckInformation(PictureLocator locator, const EntryRecord& record)
+    {
+        if (record.DataLength() < static_cast<int64_t>(InformationBlockSize)) {
+            Problem(VerifyCheck::Information, ResTagInformation, InformationEntryId,
+                    "information block is " + Count(static_cast<uint64_t>(record.DataLength()), "byte") +
+                        ", shorter than " + std::to_string(InformationBlockSize));
+            return;
+        }
+        uint8_t about[4];
+        if (ResReadAt(archive_, locator.groupIndex, locator.entryIndex, InformationAboutPictureOffset, about, 4) != 4) {
+            Problem(VerifyCheck::Information, ResTagInformation, InformationEntryId,
+                    "information block cannot be read");
+            return;
+        }
+        const uint32_t aboutPicture = ReadLe32(about);
+        if (aboutPicture != 0 && !pictureIds_.count(aboutPicture))
+            Warn(VerifyCheck::Information, ResTagInformation, InformationEntryId,
+                 "about picture " + std::to_string(aboutPicture) + " is not in the archive");
+    }
+
+    ResArchive& archive_;
+    VerifyReport report_;
+    std::set<uint32_t> pictureIds_;
+    std::set<uint32_t> soundIds_;
+};
+
+}  // namespace
+
+VerifyReport VerifyArchive(ResArchive& archive)
+{
+    return Verifier(archive).Run();
+}

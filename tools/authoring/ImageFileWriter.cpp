@@ -1,0 +1,339 @@
+#include "tools/authoring/ImageFileWriter.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <random>
+#include <string>
+#include <system_error>
+
+#include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#include <sys/stat.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+// Receives the encoded file piece by piece.
+using ByteSink = std::function<void(const uint8_t* bytes, size_t length)>;
+
+// PNG stores its numbers big-endian.
+void PutBe32(uint8_t* bytes, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(value >> (24 - 8 * i));
+}
+
+// name: the file's name and ": ", or nothing when encoding into memory.
+void CheckBuffer(const DirectBmpControl& buffer, const std::string& name)
+{
+    if (buffer.BitsPerPixel != 32 || buffer.Rows == nullptr || buffer.Width <= 0 || buffer.Height <= 0)
+        throw ImageFileError(name + "only a 32-bit picture of at least 1 x 1 pixels can be written (got " +
+                             std::to_string(buffer.Width) + " x " + std::to_string(buffer.Height) + ", " +
+                             std::to_string(buffer.BitsPerPixel) + " bits)");
+}
+
+void EncodePam(const DirectBmpControl& buffer, const ByteSink& sink)
+{
+    const std::string header = "P7\nWIDTH " + std::to_string(buffer.Width) + "\nHEIGHT " +
+                               std::to_string(buffer.Height) + "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
+    sink(reinterpret_cast<const uint8_t*>(header.data()), header.size());
+    const size_t width = static_cast<size_t>(buffer.Width);
+    std::vector<uint8_t> row(width * 4);
+    for (int32_t y = 0; y < buffer.Height; ++y) {
+        const uint8_t* source = buffer.Rows[y];
+        for (size_t x = 0; x < width; ++x) {
+            row[4 * x] = source[4 * x + 2];
+            row[4 * x + 1] = source[4 * x + 1];
+            row[4 * x + 2] = source[4 * x];
+            row[4 * x + 3] = source[4 * x + 3];
+        }
+        sink(row.data(), row.size());
+    }
+}
+
+// PNG row filters over 3-byte pixels.
+enum PngFilter : uint8_t { FilterNone, FilterSub, FilterUp, FilterAverage, FilterPaeth, FilterCount };
+
+uint8_t PaethPredictor(int left, int above, int upperLeft)
+{
+    const int estimate = left + above - upperLeft;
+    const int toLeft = std::abs(estimate - left);
+    const int toAbove = std::abs(estimate - above);
+    const int toUpperLeft = std::abs(estimate - upperLeft);
+    if (toLeft <= toAbove && toLeft <= toUpperLeft) return static_cast<uint8_t>(left);
+    if (toAbove <= toUpperLeft) return static_cast<uint8_t>(above);
+    return static_cast<uint8_t>(upperLeft);
+}
+
+// Filters one row (RGB bytes) against the row above (zeros for the top row)
+// into out[1..], with the filter type in out[0]; returns the sum of the
+// filtered bytes taken as signed values, the usual measure of how well the
+// row will compress.
+uint64_t FilterRow(PngFilter filter, const std::vector<uint8_t>& row, const std::vector<uint8_t>& above,
+                   std::vector<uint8_t>& out)
+{
+    constexpr size_t PixelBytes = 3;
+    out[0] = filter;
+    uint64_t cost = 0;
+    for (size_t i = 0; i < row.size(); ++i) {
+        const int left = i >= PixelBytes ? row[i - PixelBytes] : 0;
+        const int up = above[i];
+        const int upperLeft = i >= PixelBytes ? above[i - PixelBytes] : 0;
+        int prediction = 0;
+        switch (filter) {
+        case FilterNone: prediction = 0; break;
+        case FilterSub: prediction = left; break;
+        case FilterUp: prediction = up; break;
+        case FilterAverage: prediction = (left + up) >> 1; break;
+        default: prediction = PaethPredictor(left, up, upperLeft); break;
+        }
+        const auto value = static_cast<uint8_t>(row[i] - prediction);
+        out[i + 1] = value;
+        cost += static_cast<uint64_t>(std::abs(static_cast<int>(static_cast<int8_t>(value))));
+    }
+    return cost;
+}
+
+class PngEncoder {
+public:
+    explicit PngEncoder(const ByteSink& sink) : sink_(sink), output_(IdatSize)
+    {
+        if (deflateInit(&stream_, Z_DEFAULT_COMPRESSION) != Z_OK)
+            throw ImageFileError(std::string("zlib cannot start compressing: ") + (stream_.msg ? stream_.msg : "no memory"));
+        stream_.next_out = output_.data();
+        stream_.avail_out = static_cast<uInt>(output_.size());
+    }
+    ~PngEncoder() { deflateEnd(&stream_); }
+    PngEncoder(const PngEncoder&) = delete;
+    PngEncoder& operator=(const PngEncoder&) = delete;
+
+    void Encode(const DirectBmpControl& buffer)
+    {
+        static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+        sink_(signature, sizeof signature);
+
+        uint8_t header[13];
+        PutBe32(header, static_cast<uint32_t>(buffer.Width));
+        PutBe32(header + 4, static_cast<uint32_t>(buffer.Height));
+        header[8] = 8;   // bits per channel
+        header[9] = 2;   // colour type: RGB
+        header[10] = 0;  // deflate
+        header[11] = 0;  // adaptive filtering
+        header[12] = 0;  // not interlaced
+        Chunk("IHDR", header, sizeof header);
+
+        const size_t rowBytes = static_cast<size_t>(buffer.Width) * 3;
+        std::vector<uint8_t> row(rowBytes), above(rowBytes, 0), best(rowBytes + 1), candidate(rowBytes + 1);
+        for (int32_t y = 0; y < buffer.Height; ++y) {
+            const uint8_t* source = buffer.Rows[y];
+            for (size_t x = 0; x < static_cast<size_t>(buffer.Width); ++x) {
+                row[3 * x] = source[4 * x + 2];
+                row[3 * x + 1] = source[4 * x + 1];
+                row[3 * x + 2] = source[4 * x];
+            }
+            uint64_t bestCost = FilterRow(FilterNone, row, above, best);
+            for (int filter = FilterSub; filter < FilterCount; ++filter) {
+                const uint64_t cost = FilterRow(static_cast<PngFilter>(filter), row, above, candidate);
+                if (cost < bestCost) {
+                    bestCost = cost;
+                    best.swap(candidate);
+                }
+            }
+            Deflate(best.data(), best.size(), Z_NO_FLUSH);
+            row.swap(above);
+        }
+        Deflate(nullptr, 0, Z_FINISH);
+        Chunk("IEND", nullptr, 0);
+    }
+
+private:
+    // IDAT chunks are cut at this size.
+    static constexpr size_t IdatSize = 64 * 1024;
+
+    void Chunk(const char type[4], const uint8_t* data, size_t length)
+    {
+        uint8_t head[8];
+        PutBe32(head, static_cast<uint32_t>(length));
+        std::copy(type, type + 4, head + 4);
+        uLong crc = crc32(0L, head + 4, 4);
+        if (length > 0) crc = crc32(crc, data, static_cast<uInt>(length));
+        uint8_t tail[4];
+        PutBe32(tail, static_cast<uint32_t>(crc));
+        sink_(head, sizeof head);
+        if (length > 0) sink_(data, length);
+        sink_(tail, sizeof tail);
+    }
+
+    void FlushIdat()
+    {
+        const size_t used = output_.size() - stream_.avail_out;
+        if (used > 0) Chunk("IDAT", output_.data(), used);
+        stream_.next_out = output_.data();
+        stream_.avail_out = static_cast<uInt>(output_.size());
+    }
+
+    void Deflate(const uint8_t* data, size_t length, int flush)
+    {
+        stream_.next_in = const_cast<Bytef*>(data);  // zlib's interface is not const; it only reads
+        stream_.avail_in = static_cast<uInt>(length);
+        for (;;) {
+            const int result = deflate(&stream_, flush);
+            if (flush == Z_FINISH && result == Z_STREAM_END) break;
+            if (result == Z_OK || result == Z_BUF_ERROR) {
+                // Z_BUF_ERROR only says that this call had nothing to do,
+                // as after output that exactly filled the buffer.
+                if (stream_.avail_out == 0) {
+                    FlushIdat();
+                    continue;
+                }
+                if (flush != Z_FINISH && stream_.avail_in == 0) break;
+                if (result == Z_OK) continue;
+            }
+            throw ImageFileError(std::string("zlib cannot compress: ") + (stream_.msg ? stream_.msg : "stream error"));
+        }
+        if (flush == Z_FINISH) FlushIdat();
+    }
+
+    const ByteSink& sink_;
+    z_stream stream_{};
+    std::vector<uint8_t> output_;
+};
+
+void Encode(const DirectBmpControl& buffer, ImageFileFormat format, const ByteSink& sink)
+{
+    CheckBuffer(buffer, "");
+    if (format == ImageFileFormat::Pam) {
+        EncodePam(buffer, sink);
+    } else {
+        PngEncoder encoder(sink);
+        encoder.Encode(buffer);
+    }
+}
+
+std::string ErrnoText(int error)
+{
+    return std::generic_category().message(error);
+}
+
+// A new file beside the target that replaces it on Commit and is removed
+// when abandoned, so that the target is either the old file or the whole new
+// one.
+class ReplacingFile {
+public:
+    explicit ReplacingFile(const std::filesystem::path& target) : target_(target)
+    {
+        std::random_device random;
+        for (int attempt = 0; attempt < 16 && !file_; ++attempt) {
+            char suffix[32];
+            std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(random()));
+            std::filesystem::path candidate = target;
+            candidate += suffix;
+#ifdef _WIN32
+            const int descriptor = _wopen(candidate.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+#else
+            const int descriptor = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+#endif
+            if (descriptor < 0) {
+                if (errno == EEXIST) continue;
+                throw ImageFileError(Name() + ": cannot create a file there: " + ErrnoText(errno));
+            }
+#ifdef _WIN32
+            file_ = _fdopen(descriptor, "wb");
+#else
+            file_ = fdopen(descriptor, "wb");
+#endif
+            if (!file_) {
+                const int error = errno;
+#ifdef _WIN32
+                _close(descriptor);
+#else
+                close(descriptor);
+#endif
+                Discard(candidate);
+                throw ImageFileError(Name() + ": cannot write: " + ErrnoText(error));
+            }
+            temporary_ = candidate;
+        }
+        if (!file_) throw ImageFileError(Name() + ": cannot create a temporary file beside it");
+    }
+
+    ~ReplacingFile()
+    {
+        if (file_) std::fclose(file_);
+        if (!temporary_.empty()) Discard(temporary_);
+    }
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    void Write(const uint8_t* bytes, size_t length)
+    {
+        // The caller puts the file's name in front.
+        if (std::fwrite(bytes, 1, length, file_) != length) throw ImageFileError("cannot write: " + ErrnoText(errno));
+    }
+
+    void Commit()
+    {
+        const bool flushed = std::fflush(file_) == 0 && !std::ferror(file_);
+        const int flushError = errno;
+        const bool closed = std::fclose(file_) == 0;
+        const int closeError = errno;
+        file_ = nullptr;
+        if (!flushed || !closed)
+            throw ImageFileError(Name() + ": cannot write: " + ErrnoText(flushed ? closeError : flushError));
+        std::error_code error;
+        std::filesystem::rename(temporary_, target_, error);
+        if (error) throw ImageFileError(Name() + ": cannot replace it with the new file: " + error.message());
+        temporary_.clear();
+    }
+
+private:
+    std::string Name() const { return target_.string(); }
+
+    static void Discard(const std::filesystem::path& path)
+    {
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
+    }
+
+    std::filesystem::path target_;
+    std::filesystem::path temporary_;
+    FILE* file_ = nullptr;
+};
+
+}  // namespace
+
+std::optional<ImageFileFormat> ImageFileFormatFor(const std::filesystem::path& path)
+{
+    std::string extension = path.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    if (extension == ".png") return ImageFileFormat::Png;
+    if (extension == ".pam") return ImageFileFormat::Pam;
+    return std::nullopt;
+}
+
+std::vector<uint8_t> EncodeImage(const DirectBmpControl& buffer, ImageFileFormat format)
+{
+    std::vector<uint8_t> bytes;
+    Encode(buffer, format, [&bytes](const uint8_t* data, size_t length) { bytes.insert(bytes.end(), data, data + length); });
+    return bytes;
+}
+
+void WriteImageFile(const std::filesystem::path& path, const DirectBmpControl& buffer, ImageFileFormat format)
+{
+    CheckBuffer(buffer, path.string() + ": ");
+    ReplacingFile file(path);
+    try {
+        Encode(buffer, format, [&file](const uint8_t* data, size_t length) { file.Write(data, length); });
+    } catch (const ImageFileError& error) {
+        throw ImageFileError(path.string() + ": " + error.what());
+    }
+    file.Commit();
+}

@@ -1,0 +1,177 @@
+// Manifest: the hand-written TOML file that says what goes into an archive
+// (scrtool pack reads it; scrtool unpack writes one with WriteManifest).
+//
+// A complete example; every key is shown, the comments give defaults and
+// ranges:
+//
+//   [archive]                        # the whole table is optional
+//   identification = 0               # identification A, 0..0xFFFFFFFF (default 0)
+//   kind = 0x8CB9AFB2                # identification B (default 0x8CB9AFB2)
+//   key-seed = 0x4B534231            # 0 = nothing encrypted (default 0)
+//   block-size = 2048                # encryption block: 256..32768, a power of two (default 2048)
+//   interleave = 2                   # every 2nd, 4th, 8th or 16th block encrypted (default 2)
+//   encryption = "whole"             # mode of entries that name none (default "whole"):
+//                                    # "plain" | "head" | "interleaved" | "whole", or 0..3
+//
+//   [information]                    # optional: without it the archive has no information entry
+//   name = "紙芝居スクリーンセーバー"   # each line optional; Shift-JIS bytes at most:
+//   version = "Version 1.0"          #   name 47, version 31, each notice 47
+//   notice = ["(C) 2026 Example", "All rights reserved."]   # 0 to 2 lines, or one string
+//   about-picture = 1                # id of a [[picture]], 0 = none (default 0)
+//   encryption = "plain"             # optional, as in [archive]
+//
+//   [scenario]                       # optional: without it the archive has no scenario
+//   file = "scenario.txt"            # required
+//   encryption = "whole"             # optional
+//
+//   [[picture]]                      # any number of them
+//   id = 1                           # required, 0..0xFFFFFFFF, unique among pictures
+//   file = "pictures/dawn.png"       # required: .png, .jpg or .jpeg
+//   storage = "zlib"                 # "raw" | "lzss" | "zlib" | "jpeg"
+//                                    # (default "jpeg" for a JPEG file, else "zlib";
+//                                    #  "jpeg" stores a JPEG file's stream as it is)
+//   depth = 24                       # 1, 4, 8, 16, 24 or 32 (default 24); "jpeg": 16, 24 or 32
+//   palette = "quantise"             # depths 1, 4, 8 only: "quantise" | "grey" (default "quantise")
+//   encryption = "head"              # optional
+//
+//   [[sound]]                        # any number of them
+//   id = 1021                        # required, 0..0xFFFFFFFF, unique among sounds
+//   file = "sounds/chime.wav"        # required
+//   encryption = "interleaved"       # optional
+//
+// File names are relative to the manifest's folder (or absolute). Every key
+// of a table must be one listed here, with the type and range shown; the
+// information lines must have a Shift-JIS form and fit their fields (see
+// InformationBlock.h). Numbers may be written in hex (0x...) as TOML allows.
+//
+// Every problem throws a ManifestError whose text is "FILE:LINE: message",
+// where FILE is the manifest's path as given and LINE the line of the key,
+// value or table at fault ("FILE: message" for a file that cannot be read).
+#pragma once
+
+#include "tools/authoring/ArchiveWriter.h"
+#include "tools/authoring/InformationBlock.h"
+#include "tools/authoring/PictureEntryWriter.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class EntryEncryption : uint8_t { Plain = 0, Head = 1, Interleaved = 2, Whole = 3 };
+enum class PicturePalette : uint8_t {
+    None,      // depths above 8
+    Quantise,  // colours chosen from the picture
+    Grey,      // evenly spaced greys
+};
+
+// Where a table or value was written. Not part of a manifest's value: two
+// manifests that say the same thing compare equal wherever they said it.
+struct SourceLine {
+    int number = 0;
+    bool operator==(const SourceLine&) const { return true; }
+};
+
+struct ManifestFile {
+    std::string given;               // as written in the manifest
+    std::filesystem::path resolved;  // absolute, resolved against the manifest's folder
+    bool operator==(const ManifestFile&) const = default;
+};
+
+struct ManifestArchive {
+    uint32_t identificationA = 0;
+    uint32_t kind = 0x8CB9AFB2u;
+    uint32_t keySeed = 0;
+    uint32_t blockSize = 2048;  // 256 << k, k 0..7
+    uint32_t interleave = 2;    // 2 << m, m 0..3: the interleave mask is interleave - 1
+    EntryEncryption encryption = EntryEncryption::Whole;
+    bool operator==(const ManifestArchive&) const = default;
+};
+
+struct ManifestInformation {
+    InformationTexts texts;
+    std::optional<EntryEncryption> encryption;
+    SourceLine line;
+    bool operator==(const ManifestInformation&) const = default;
+};
+
+struct ManifestScenario {
+    ManifestFile file;
+    std::optional<EntryEncryption> encryption;
+    SourceLine line;
+    bool operator==(const ManifestScenario&) const = default;
+};
+
+struct ManifestPicture {
+    uint32_t id = 0;
+    ManifestFile file;
+    PictureStorage storage = PictureStorage::Zlib;
+    int depth = 24;
+    PicturePalette palette = PicturePalette::None;  // Quantise or Grey exactly when depth <= 8
+    std::optional<EntryEncryption> encryption;
+    SourceLine line;
+    bool operator==(const ManifestPicture&) const = default;
+};
+
+struct ManifestSound {
+    uint32_t id = 0;
+    ManifestFile file;
+    std::optional<EntryEncryption> encryption;
+    SourceLine line;
+    bool operator==(const ManifestSound&) const = default;
+};
+
+struct Manifest {
+    std::filesystem::path path;  // the manifest file as given, for messages
+    ManifestArchive archive;
+    std::optional<ManifestInformation> information;
+    std::optional<ManifestScenario> scenario;
+    std::vector<ManifestPicture> pictures;  // in the order written
+    std::vector<ManifestSound> sounds;
+
+    // An entry's own mode, or the archive's default.
+    EntryEncryption EncryptionOf(const std::optional<EntryEncryption>& own) const
+    {
+        return own.value_or(archive.encryption);
+    }
+    bool operator==(const Manifest&) const = default;
+};
+
+class ManifestError : public std::runtime_error {
+public:
+    // line 0: a problem of the file as a whole.
+    ManifestError(const std::string& file, int line, const std::string& message);
+    const std::string& File() const { return file_; }
+    int Line() const { return line_; }
+    const std::string& Message() const { return message_; }
+
+private:
+    std::string file_;
+    int line_;
+    std::string message_;
+};
+
+// Reads and checks a manifest file.
+Manifest ReadManifestFile(const std::filesystem::path& path);
+// Checks a manifest's text; path names it in messages, and its folder is the
+// base of relative file names.
+Manifest ParseManifest(std::string_view text, const std::filesystem::path& path);
+
+// A manifest that ParseManifest reads back to an equal Manifest (given the
+// same path): every archive value and every picture's storage, depth and
+// palette written out; optional modes only where set.
+std::string WriteManifest(const Manifest& manifest);
+
+// The archive writer's options for the [archive] table (block and interleave
+// as shifts; a check word that passes, so the archive may also be appended to
+// an executable).
+ArchiveOptions ManifestArchiveOptions(const ManifestArchive& archive);
+
+// Names as the manifest writes them: "plain", "head", ...; "raw", "lzss", ...;
+// "quantise", "grey" ("" for None).
+const char* EncryptionName(EntryEncryption mode);
+const char* StorageName(PictureStorage storage);
+const char* PaletteName(PicturePalette palette);

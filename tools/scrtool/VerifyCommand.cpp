@@ -1,0 +1,89 @@
+// scrtool verify ARCHIVE: every entry checked as the saver will use it
+// (ArchiveVerifier.h), a summary on stdout, the first problem on stderr.
+
+#include "tools/scrtool/ToolSupport.h"
+
+#include "tools/authoring/ArchiveVerifier.h"
+
+#include <cstdio>
+
+// Declared for main.cpp's command table (extern also gives the constant
+// external linkage).
+int RunVerify(const std::vector<std::string>& arguments);
+extern const char* const VerifyHelp;
+
+const char* const VerifyHelp =
+    "usage: scrtool verify ARCHIVE\n"
+    "\n"
+    "Checks every entry of the archive as the screen saver will use it:\n"
+    "  SGBm       every picture loads (as stored and as 32 bits)\n"
+    "  SSWv       every sound is a RIFF WAVE file whose fmt chunk comes before\n"
+    "             its data chunk, with chunk sizes below 2^31, a byte rate\n"
+    "             that is not 0, and all samples inside the entry\n"
+    "  SSSc 1000  the scenario's records fit the entry; jump and random-jump\n"
+    "             targets are records of it; a random jump has 1 to 3 targets;\n"
+    "             settings slots named by flagged arguments exist (word slots\n"
+    "             0 to 7, value slots 0 to 9); speeds given directly are 0 to 4\n"
+    "  SSIf 1000  the information block has at least 256 bytes\n"
+    "Entries of other groups and ids are counted but not checked.\n"
+    "\n"
+    "Prints one line per group (entries, problems), then each problem and\n"
+    "each warning, then a total. Warnings (a picture or sound that the\n"
+    "scenario or the information block names but the archive does not hold,\n"
+    "no scenario at all) do not fail the check.\n"
+    "\n"
+    "Exit status 0 when there is no problem. Otherwise 1, and standard error\n"
+    "gets one line with the first problem, for example:\n"
+    "  scrtool: demo.brsc: SGBm 12: picture does not decode (640x480, depth 8, lzss)\n"
+    "\n"
+    "ARCHIVE is a side file or a program with an archive appended to it; a\n"
+    "bare file name is looked up in the current directory.\n";
+
+namespace {
+
+std::string Count(uint64_t count, const char* one, const char* many)
+{
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+std::string FindingText(const VerifyFinding& finding)
+{
+    return FormatTag(finding.tag) + " " + std::to_string(finding.id) + ": " + finding.reason;
+}
+
+}  // namespace
+
+int RunVerify(const std::vector<std::string>& arguments)
+{
+    const std::string& archivePath = arguments[0];
+    ResArchive archive;
+    if (!OpenToolArchive(archive, archivePath)) return ExitFailure;
+
+    const VerifyReport report = VerifyArchive(archive);
+    uint64_t entries = 0;
+    for (const VerifyGroup& group : report.groups) {
+        entries += group.entries;
+        std::string line = FormatTag(group.tag) + ": " + Count(group.entries, "entry", "entries");
+        if (group.checked == 0)
+            line += ", not checked";
+        else if (group.problems > 0)
+            line += ", " + Count(group.problems, "problem", "problems");
+        else
+            line += ", ok";
+        std::printf("%s\n", line.c_str());
+    }
+    for (const VerifyFinding& problem : report.problems) std::printf("problem: %s\n", FindingText(problem).c_str());
+    for (const VerifyFinding& warning : report.warnings) std::printf("warning: %s\n", FindingText(warning).c_str());
+    std::printf("%s: %s, %s, %s\n", archivePath.c_str(), Count(entries, "entry", "entries").c_str(),
+                Count(report.problems.size(), "problem", "problems").c_str(),
+                Count(report.warnings.size(), "warning", "warnings").c_str());
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        ReportError(archivePath + ": cannot write the summary to standard output");
+        return ExitFailure;
+    }
+    if (!report.Passed()) {
+        ReportError(archivePath + ": " + FindingText(report.problems.front()));
+        return ExitFailure;
+    }
+    return ExitSuccess;
+}
