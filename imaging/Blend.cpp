@@ -74,7 +74,9 @@ void BlendRowScalar(uint8_t* d, const uint8_t* s, int32_t width, uint32_t w, Cha
     }
 }
 
-void BlendRow32From32(uint8_t* d, const uint8_t* s, int32_t width, uint32_t w)
+// out = (s × w + base × (256 − w)) >> 8 per channel, alpha 255; `out` may
+// be `base` itself.
+void BlendRow32From32(uint8_t* out, const uint8_t* base, const uint8_t* s, int32_t width, uint32_t w)
 {
     int32_t x = 0;
 #if KAMISHIBAI_PIXEL_SSE2
@@ -86,17 +88,36 @@ void BlendRow32From32(uint8_t* d, const uint8_t* s, int32_t width, uint32_t w)
     const __m128i zero = _mm_setzero_si128();
     for (; x + 4 <= width; x += 4) {
         const __m128i sp = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 4 * x));
-        const __m128i dp = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 4 * x));
+        const __m128i dp = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + 4 * x));
         const __m128i low = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(sp, zero), weight),
                                                          _mm_mullo_epi16(_mm_unpacklo_epi8(dp, zero), inverse)),
                                            8);
         const __m128i high = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(sp, zero), weight),
                                                           _mm_mullo_epi16(_mm_unpackhi_epi8(dp, zero), inverse)),
                                             8);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * x), _mm_or_si128(_mm_packus_epi16(low, high), opaque));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * x), _mm_or_si128(_mm_packus_epi16(low, high), opaque));
     }
 #endif
-    BlendRowScalar<4, 4>(d + 4 * x, s + 4 * x, width - x, w, [](const uint8_t* p) { return p; });
+    const uint32_t inverseWeight = 256 - w;
+    for (; x < width; ++x) {
+        const uint8_t* b = base + 4 * x;
+        const uint8_t* c = s + 4 * x;
+        uint8_t* o = out + 4 * x;
+        const uint8_t blue = static_cast<uint8_t>((c[0] * w + b[0] * inverseWeight) >> 8);
+        const uint8_t green = static_cast<uint8_t>((c[1] * w + b[1] * inverseWeight) >> 8);
+        const uint8_t red = static_cast<uint8_t>((c[2] * w + b[2] * inverseWeight) >> 8);
+        o[0] = blue;
+        o[1] = green;
+        o[2] = red;
+        o[3] = 255;
+    }
+}
+
+bool WholeRowsPresent(const DirectBmpControl& buffer, const TRect& rect)
+{
+    return buffer.BitsPerPixel == 32 && rect.left >= 0 && rect.top >= 0 && rect.right > rect.left &&
+           rect.bottom > rect.top && rect.right <= ReachableWidth(buffer) && rect.bottom <= ReachableHeight(buffer) &&
+           !AnyRowMissing(buffer, rect.top, rect.bottom - rect.top);
 }
 
 }  // namespace
@@ -142,7 +163,7 @@ bool Blend(DirectBmpControl& destination, const TRect& destinationRect, const Di
             d += area.destinationX * destinationBytes;
             s += area.sourceX * sourceBytes;
             if (destinationBits == 32) {
-                if (sourceBits == 32) BlendRow32From32(d, s, area.width, w);
+                if (sourceBits == 32) BlendRow32From32(d, d, s, area.width, w);
                 else if (sourceBits == 24) BlendRowScalar<4, 3>(d, s, area.width, w, direct);
                 else BlendRowScalar<4, 1>(d, s, area.width, w, viaPalette);
             } else {
@@ -153,4 +174,32 @@ bool Blend(DirectBmpControl& destination, const TRect& destinationRect, const Di
         }
     });
     return true;
+}
+
+void BlendOverCopy(DirectBmpControl& destination, const DirectBmpControl& base, const DirectBmpControl& source,
+                   const TRect& rect, uint8_t level)
+{
+    const uint32_t w = BlendWeight[level];
+    bool fused = w != 0 && WholeRowsPresent(destination, rect) && WholeRowsPresent(base, rect) &&
+                 WholeRowsPresent(source, rect);
+    RowBytes area;
+    if (fused) {
+        area = RowBytes{rect.top, static_cast<int32_t>(rect.Height()), static_cast<size_t>(rect.left) * 4,
+                        static_cast<size_t>(rect.Width()) * 4};
+        fused = !RowBytesOverlap(destination, area, base, area) && !RowBytesOverlap(destination, area, source, area);
+    }
+    if (!fused) {
+        Copy(destination, rect, base, rect);
+        Blend(destination, rect, source, rect, level);
+        return;
+    }
+    // One pass instead of two: the base and source rows are read once and
+    // the destination written once, which is all the memory traffic a fade
+    // frame needs.
+    const size_t offset = area.offset;
+    ForEachRowBand(area.rows, static_cast<int64_t>(rect.Width()), [&](int32_t first, int32_t end) {
+        for (int32_t r = rect.top + first; r < rect.top + end; ++r)
+            BlendRow32From32(destination.Rows[r] + offset, base.Rows[r] + offset, source.Rows[r] + offset,
+                             static_cast<int32_t>(rect.Width()), w);
+    });
 }

@@ -1,5 +1,7 @@
 #include "imaging/DirectBmpControl.h"
 
+#include "imaging/PixelKernelSupport.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -343,6 +345,18 @@ void DirectBmpControl::Fill(int32_t firstRow, int32_t lastRow, uint32_t colour)
         if (Rows[row] != nullptr) std::memset(Rows[row], pattern, pitch);
 }
 
+namespace {
+
+// Copies `width` pixels of one row between buffers of equal depth (8 bits
+// or more).
+void CopyEqualDepthRow(uint8_t* d, const uint8_t* s, size_t width, size_t bytesPerPixel)
+{
+    // memmove: a buffer may be copied onto itself.
+    std::memmove(d, s, width * bytesPerPixel);
+}
+
+}  // namespace
+
 void Copy(DirectBmpControl& destination, const TRect& destinationRect, const DirectBmpControl& source,
           const TRect& sourceRect)
 {
@@ -373,17 +387,35 @@ void Copy(DirectBmpControl& destination, const TRect& destinationRect, const Dir
     const size_t dx0 = static_cast<size_t>(dx);
     const auto& palette = source.Palette;
 
+    if (dbits == sbits) {
+        if (dbits < 8) return;  // packed depths are not copied
+        const size_t bpp = destination.BytesPerPixel;
+        const int32_t rows = static_cast<int32_t>(h);
+        const RowBytes destinationBytes{static_cast<int32_t>(dy), rows, dx0 * bpp, width * bpp};
+        const RowBytes sourceBytes{static_cast<int32_t>(sy), rows, sx0 * bpp, width * bpp};
+        auto copyRows = [&](int32_t firstRow, int32_t endRow) {
+            for (int32_t r = firstRow; r < endRow; ++r) {
+                uint8_t* d = destination.Rows[dy + r];
+                const uint8_t* s = source.Rows[sy + r];
+                if (d != nullptr && s != nullptr) CopyEqualDepthRow(d + dx0 * bpp, s + sx0 * bpp, width, bpp);
+            }
+        };
+        // Rows in separate memory may be copied in any order, so large
+        // copies go to the row workers; a copy within one area keeps the
+        // top-to-bottom order its overlapping rows depend on.
+        if (RowBytesOverlap(destination, destinationBytes, source, sourceBytes))
+            copyRows(0, rows);
+        else
+            ForEachRowBand(rows, static_cast<int64_t>(width * bpp / 4), copyRows);
+        return;
+    }
+
     for (int64_t r = 0; r < h; ++r) {
         uint8_t* d = destination.Rows[dy + r];
         const uint8_t* s = source.Rows[sy + r];
         if (d == nullptr || s == nullptr) continue;
 
-        if (dbits == sbits) {
-            if (dbits < 8) return;  // packed depths are not copied
-            const size_t bpp = destination.BytesPerPixel;
-            // memmove: a buffer may be copied onto itself.
-            std::memmove(d + dx0 * bpp, s + sx0 * bpp, width * bpp);
-        } else if (dbits == 24 && sbits == 32) {
+        if (dbits == 24 && sbits == 32) {
             d += dx0 * 3;
             s += sx0 * 4;
             for (size_t x = 0; x < width; ++x, d += 3, s += 4) {

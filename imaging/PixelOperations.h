@@ -37,6 +37,13 @@ void Mosaic(DirectBmpControl& destination, const TRect& destinationRect, int blo
             const DirectBmpControl& source);
 bool ToneGrey(DirectBmpControl& buffer, const TRect& rect, const ToneParams& params);
 
+// A transition frame in one pass: the same bytes as Copy(destination, rect,
+// base, rect) followed by Blend(destination, rect, source, rect, level).
+// Three 32-bit buffers in separate memory covering the rectangle take the
+// single-pass path; anything else runs exactly those two calls.
+void BlendOverCopy(DirectBmpControl& destination, const DirectBmpControl& base, const DirectBmpControl& source,
+                   const TRect& rect, uint8_t level);
+
 // Plain scalar forms, kept as the reference that the fast paths are proven
 // against in the tests.
 namespace reference {

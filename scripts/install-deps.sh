@@ -10,6 +10,7 @@ packages=(
   libssl-dev libtomlplusplus-dev
   clang libclang-rt-14-dev
   mingw-w64 g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
+  libfreetype-dev fonts-ipafont-gothic
 )
 
 missing=()

@@ -708,3 +708,36 @@ TEST(Copy, FromAnAttachedBottomUpBitmap)
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------- Copy: large areas
+
+// Large equal-depth copies run in row bands on several threads when source
+// and destination memory are apart; rows of one buffer copied onto
+// themselves keep the top-to-bottom order.
+TEST(Copy, LargeAreaMatchesARowByRowModel)
+{
+    constexpr int kWidth = 1500;
+    constexpr int kHeight = 900;
+    // Every pixel of the source distinct.
+    auto marker = [](int x, int y) { return static_cast<uint32_t>(y) << 16 | static_cast<uint32_t>(x) | 0x80000000u; };
+    DirectBmpControl source;
+    DirectBmpControl destination;
+    ASSERT_TRUE(source.Allocate(kWidth, kHeight, TPixelFormat::Bits32));
+    ASSERT_TRUE(destination.Allocate(kWidth, kHeight, TPixelFormat::Bits32));
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) SetPixel32(source, x, y, marker(x, y));
+
+    Copy(destination, TRect{-3, 5, kWidth, kHeight}, source, TRect{7, 0, kWidth, kHeight});
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const bool copied = y >= 5 && x + 3 + 7 < kWidth && x < kWidth;
+            const uint32_t expected = copied ? marker(x + 3 + 7, y - 5) : 0u;
+            ASSERT_EQ(Pixel32(destination, x, y), expected) << x << "," << y;
+        }
+    }
+
+    // One row down within the same buffer: each row takes the row above as
+    // it stands after the rows before it were copied, so row 0 runs down.
+    Copy(source, TRect{0, 1, kWidth, kHeight}, source, TRect{0, 0, kWidth, kHeight - 1});
+    for (int y = 0; y < kHeight; ++y) ASSERT_EQ(Pixel32(source, 11, y), marker(11, 0)) << y;
+}

@@ -296,6 +296,53 @@ TEST(BlendFastPath, MatchesTheReferenceWithinOneBuffer)
     }
 }
 
+// A fade frame in one pass gives the bytes of Copy followed by the reference
+// Blend: over whole buffers and inner rectangles (single pass), and over
+// rectangles reaching outside a buffer or onto the base itself (two passes).
+TEST(BlendOverCopy, MatchesCopyThenReferenceBlend)
+{
+    std::mt19937 random(7);
+    const uint8_t levels[] = {0, 1, 127, 128, 254, 255};
+    for (const Size& size : RandomSizes) {
+        for (uint8_t level : levels) {
+            for (int round = 0; round < 3; ++round) {
+                DirectBmpControl base;
+                DirectBmpControl source;
+                DirectBmpControl fast;
+                DirectBmpControl slow;
+                Allocate(base, size.width, size.height, 32);
+                Allocate(source, size.width, size.height, 32);
+                Allocate(fast, size.width, size.height, 32);
+                FillRandom(base, random);
+                FillRandom(source, random);
+                FillRandom(fast, random);
+                CloneInto(slow, fast);
+                TRect rect{0, 0, size.width, size.height};
+                if (round == 1) rect = RandomRect(random, size.width, size.height);
+                if (round == 2) rect = TRect{-2, 1, size.width + 3, size.height};
+                BlendOverCopy(fast, base, source, rect, level);
+                Copy(slow, rect, base, rect);
+                reference::Blend(slow, rect, source, rect, level);
+                ASSERT_EQ(AllBytes(fast), AllBytes(slow))
+                    << size.width << "x" << size.height << " level " << int(level) << " " << Describe(rect);
+            }
+        }
+    }
+
+    DirectBmpControl fast;
+    DirectBmpControl slow;
+    DirectBmpControl source;
+    Allocate(fast, 33, 17, 32);
+    Allocate(source, 33, 17, 32);
+    FillRandom(fast, random);
+    FillRandom(source, random);
+    CloneInto(slow, fast);
+    const TRect all{0, 0, 33, 17};
+    BlendOverCopy(fast, fast, source, all, 77);
+    reference::Blend(slow, all, source, all, 77);
+    EXPECT_EQ(AllBytes(fast), AllBytes(slow));
+}
+
 // ---------------------------------------------------------------- Mosaic
 
 class MosaicTest : public testing::Test {
