@@ -238,6 +238,9 @@ const BadManifest BadManifests[] = {
      "information.notice must be a string or a list of up to 2 strings, not an integer"},
     {"about picture missing", "[information]\nabout-picture = 9\n[[picture]]\nid = 1\nfile = \"a.png\"\n", 2,
      "information.about-picture 9 names no [[picture]] of this manifest"},
+    {"about picture in zlib below 32 bits",
+     "[information]\nabout-picture = 1\n[[picture]]\nid = 1\nfile = \"a.png\"\ndepth = 8\npalette = \"grey\"\n", 3,
+     "picture 1 is the about picture: stored as zlib it needs depth 32 (it has 8)"},
 };
 
 TEST(Manifest, RefusesBadManifestsNamingTheLineAndTheReason)

@@ -341,12 +341,14 @@ WaveFileInfo CheckWaveFile(std::span<const uint8_t> wave)
                                     (oddChunk.empty() ? "" : " (after chunk " + oddChunk + ", whose pad byte the saver does not skip)"));
         if (IdIs(id, "fmt ")) {
             if (chunkSize < 16) throw ArchiveBuildError("its \"fmt \" chunk is " + std::to_string(chunkSize) + " bytes; a wave format needs 16");
-            if (chunkSize > 18)
-                throw ArchiveBuildError("its \"fmt \" chunk is " + std::to_string(chunkSize) +
-                                        " bytes (an extended format); the saver reads 18 bytes of it and takes what follows "
-                                        "as the next chunk: save the sound as plain PCM");
+            // A longer chunk is fine (the saver skips what follows its first
+            // 18 bytes), but the saver hands the device the format without
+            // its extension, which an extensible format cannot do without.
             if (chunkSize > left) throw ArchiveBuildError("its \"fmt \" chunk runs past the end of the file");
             info.formatTag = ReadLe16(id + 8);
+            if (info.formatTag == 0xFFFE)
+                throw ArchiveBuildError("its format is an extensible one (tag 0xFFFE), which the saver cannot hand to "
+                                        "the sound device: save the sound as plain PCM");
             info.channels = ReadLe16(id + 10);
             info.samplesPerSecond = ReadLe32(id + 12);
             info.averageBytesPerSecond = ReadLe32(id + 16);

@@ -508,11 +508,17 @@ Manifest ParseManifest(std::string_view text, const std::filesystem::path& path)
 
     if (manifest.information && manifest.information->texts.aboutPicture != 0) {
         const uint32_t about = manifest.information->texts.aboutPicture;
-        const bool found = std::any_of(manifest.pictures.begin(), manifest.pictures.end(),
-                                       [&](const ManifestPicture& picture) { return picture.id == about; });
-        if (!found)
+        const auto picture = std::find_if(manifest.pictures.begin(), manifest.pictures.end(),
+                                          [&](const ManifestPicture& candidate) { return candidate.id == about; });
+        if (picture == manifest.pictures.end())
             reader.Fail(aboutPictureLine,
                         "information.about-picture " + std::to_string(about) + " names no [[picture]] of this manifest");
+        // The dialog asks for a 32-bit copy of the about picture, and zlib
+        // rows of another depth come out of that load unconverted.
+        if (picture->storage == PictureStorage::Zlib && picture->depth != 32)
+            reader.Fail(picture->line.number, "picture " + std::to_string(about) +
+                                                  " is the about picture: stored as zlib it needs depth 32 (it has " +
+                                                  std::to_string(picture->depth) + ")");
     }
     return manifest;
 }
