@@ -53,6 +53,9 @@ inline constexpr uint8_t ScenarioValue0FromSettings = 0x01;
 inline constexpr int ScenarioSettingsWordSlots = 8;    // 0..7
 inline constexpr int ScenarioSettingsValueSlots = 10;  // 0..9
 
+// The scenario is entry 1000 of the "SSSc" group.
+inline constexpr uint32_t ScenarioEntryId = 1000;
+
 inline constexpr size_t ScenarioRecordSize = 40;
 inline constexpr size_t ScenarioHeaderSize = 14;
 inline constexpr size_t ScenarioRecordsOffset = 16;

@@ -2,6 +2,7 @@
 // makes (plain, encrypted, each mode, behind a program image, prefixes and
 // suffixes) and damaged ones that stop at each of the reader's checks.
 
+#include "fuzz/seeds/SeedFiles.h"
 #include "tools/authoring/ArchiveWriter.h"
 
 #include "ZULResourceUtilLib/LittleEndian.h"
@@ -24,14 +25,6 @@ std::vector<uint8_t> Pattern(size_t length, uint32_t seed)
         byte = static_cast<uint8_t>(state >> 24);
     }
     return bytes;
-}
-
-void WriteSeed(const std::filesystem::path& folder, const std::string& name, const std::vector<uint8_t>& bytes)
-{
-    std::ofstream output(folder / name, std::ios::binary | std::ios::trunc);
-    output.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    output.close();
-    if (!output) throw std::runtime_error("cannot write " + (folder / name).string());
 }
 
 std::vector<uint8_t> ProgramImage()

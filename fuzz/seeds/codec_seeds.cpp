@@ -5,6 +5,8 @@
 #include "ZULResourceUtilLib/LzssCodec.h"
 #include "ZULResourceUtilLib/ZlibCodec.h"
 
+#include "fuzz/seeds/SeedFiles.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -59,15 +61,13 @@ Bytes PackZlib(const Bytes& data) { return Pack<ZlibCodec>(data, ZlibRun); }
 
 Bytes Head(const Bytes& bytes, size_t count) { return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(count)); }
 
+// The codec targets read the capacity from the first four bytes.
 void WriteSeed(const std::filesystem::path& folder, const std::string& name, uint32_t capacity, const Bytes& packed)
 {
-    std::filesystem::create_directories(folder);
-    std::ofstream file(folder / name, std::ios::binary | std::ios::trunc);
-    uint8_t header[4];
-    WriteLe32(header, capacity);
-    file.write(reinterpret_cast<const char*>(header), 4);
-    file.write(reinterpret_cast<const char*>(packed.data()), static_cast<std::streamsize>(packed.size()));
-    if (!file) throw std::runtime_error("cannot write seed " + (folder / name).string());
+    Bytes seed(4);
+    WriteLe32(seed.data(), capacity);
+    seed.insert(seed.end(), packed.begin(), packed.end());
+    ::WriteSeed(folder, name, seed);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 void WriteArchiveSeeds(const std::filesystem::path& corpusRoot);
 void WriteCodecSeeds(const std::filesystem::path& corpusRoot);
 void WritePictureSeeds(const std::filesystem::path& corpusRoot);
+void WriteScenarioSeeds(const std::filesystem::path& corpusRoot);
 
 int main(int argc, char** argv)
 {
@@ -19,6 +20,7 @@ int main(int argc, char** argv)
         WriteArchiveSeeds(root);
         WriteCodecSeeds(root);
         WritePictureSeeds(root);
+        WriteScenarioSeeds(root);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "make_fuzz_seeds: %s\n", error.what());
         return 1;

@@ -3,6 +3,8 @@
 // the same PictureEntryWriter the tests use.
 #include "tools/authoring/PictureEntryWriter.h"
 
+#include "fuzz/seeds/SeedFiles.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -167,13 +169,6 @@ Bytes Entry(int depth, int width, int height, PictureStorage storage)
 Bytes JpegEntry(int width, int height, std::span<const uint8_t> jpeg)
 {
     return BuildPictureEntry(PictureFieldsFor(24, width, height, PictureStorage::Jpeg), {}, jpeg);
-}
-
-void WriteSeed(const std::filesystem::path& folder, const std::string& name, const Bytes& bytes)
-{
-    std::ofstream file(folder / name, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!file) throw std::runtime_error("cannot write seed " + (folder / name).string());
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "platform/ProgramPaths.h"
 
 #include <windows.h>
+#include <knownfolders.h>
+#include <objbase.h>
+#include <shlobj.h>
 
 #include <vector>
 
@@ -15,4 +18,14 @@ std::filesystem::path ProgramFilePath()
         if (buffer.size() >= 32768) return {};
         buffer.resize(buffer.size() * 2);
     }
+}
+
+std::optional<std::filesystem::path> DocumentsFolder()
+{
+    PWSTR folder = nullptr;
+    const HRESULT result = SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &folder);
+    std::optional<std::filesystem::path> path;
+    if (SUCCEEDED(result) && folder != nullptr && *folder != L'\0') path = std::filesystem::path(folder);
+    CoTaskMemFree(folder);  // also when the call failed: it may still hand back memory
+    return path;
 }

@@ -18,7 +18,6 @@
 
 namespace {
 
-constexpr uint32_t ScenarioEntryId = 1000;
 // The longest scenario an entry can hold; bytes after it are never records.
 constexpr int64_t ScenarioReadLimit = int64_t{ScenarioRecordsOffset} + int64_t{ScenarioRecordSize} * ScenarioMaxRecords;
 

@@ -39,41 +39,6 @@ const char* const PictureHelp =
 
 const char* const PictureOptions[] = {"--place", "--area", nullptr};
 
-namespace {
-
-struct PictureSize {
-    int32_t width = 0;
-    int32_t height = 0;
-};
-
-int32_t ParseDimension(const std::string& text)
-{
-    if (text.empty() || text.size() > 5) return 0;
-    int32_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return 0;
-        value = value * 10 + (c - '0');
-    }
-    return value <= MaximumBufferDimension ? value : 0;
-}
-
-// "WxH", both from 1 to MaximumBufferDimension, digits only.
-std::optional<PictureSize> ParseSize(const std::string& text)
-{
-    const size_t cross = text.find('x');
-    if (cross == std::string::npos) return std::nullopt;
-    const PictureSize size{ParseDimension(text.substr(0, cross)), ParseDimension(text.substr(cross + 1))};
-    if (size.width <= 0 || size.height <= 0) return std::nullopt;
-    return size;
-}
-
-std::string SizeText(const PictureSize& size)
-{
-    return std::to_string(size.width) + "x" + std::to_string(size.height);
-}
-
-}  // namespace
-
 int RunPicture(const std::vector<std::string>& arguments)
 {
     const std::string& archivePath = arguments[0];
@@ -83,20 +48,20 @@ int RunPicture(const std::vector<std::string>& arguments)
     const std::optional<ImageFileFormat> format = ImageFileFormatFor(outPath);
     if (!format) return ReportUsage("picture", "OUT must end in .png or .pam, got '" + outPath + "'");
 
-    std::optional<PictureSize> place;
-    std::optional<PictureSize> area;
+    std::optional<ToolSize> place;
+    std::optional<ToolSize> area;
     for (size_t i = 3; i + 1 < arguments.size(); i += 2) {
         const std::string& option = arguments[i];
-        std::optional<PictureSize>& target = option == "--place" ? place : area;
+        std::optional<ToolSize>& target = option == "--place" ? place : area;
         if (target) return ReportUsage("picture", "option '" + option + "' given twice");
-        target = ParseSize(arguments[i + 1]);
+        target = ParseToolSize(arguments[i + 1]);
         if (!target)
             return ReportUsage("picture", "option '" + option + "' needs WxH with W and H from 1 to " +
                                               std::to_string(MaximumBufferDimension) + ", got '" + arguments[i + 1] + "'");
     }
     if (area && !place) return ReportUsage("picture", "option '--area' needs '--place'");
     if (area && (area->width > place->width || area->height > place->height))
-        return ReportUsage("picture", "the area " + SizeText(*area) + " must fit in the screen " + SizeText(*place));
+        return ReportUsage("picture", "the area " + ToolSizeText(*area) + " must fit in the screen " + ToolSizeText(*place));
 
     ResArchive archive;
     if (!OpenToolArchive(archive, archivePath)) return ExitFailure;
@@ -125,10 +90,10 @@ int RunPicture(const std::vector<std::string>& arguments)
         }
     } else {
         if (!picture.Allocate(place->width, place->height, TPixelFormat::Bits32)) {
-            ReportError("cannot allocate a screen of " + SizeText(*place) + " pixels");
+            ReportError("cannot allocate a screen of " + ToolSizeText(*place) + " pixels");
             return ExitFailure;
         }
-        const PictureSize areaSize = area.value_or(*place);
+        const ToolSize areaSize = area.value_or(*place);
         PlacementTarget target;
         target.nextBuffer = &picture;
         target.pictureArea = TRect{0, 0, areaSize.width, areaSize.height};

@@ -1,5 +1,7 @@
 #include "tools/scrtool/ToolSupport.h"
 
+#include "imaging/DirectBmpControl.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -148,16 +150,38 @@ std::optional<uint32_t> ParseTag(const std::string& text)
     return tag;
 }
 
-std::optional<uint32_t> ParseId(const std::string& text)
+std::optional<uint64_t> ParseDecimal(const std::string& text, uint64_t maximum)
 {
-    if (text.empty() || text.size() > 10) return std::nullopt;
+    if (text.empty() || text.size() > 19) return std::nullopt;
     uint64_t value = 0;
     for (char c : text) {
         if (c < '0' || c > '9') return std::nullopt;
         value = value * 10 + static_cast<uint64_t>(c - '0');
     }
-    if (value > UINT32_MAX) return std::nullopt;
-    return static_cast<uint32_t>(value);
+    if (value > maximum) return std::nullopt;
+    return value;
+}
+
+std::optional<uint32_t> ParseId(const std::string& text)
+{
+    const std::optional<uint64_t> value = ParseDecimal(text, UINT32_MAX);
+    if (!value) return std::nullopt;
+    return static_cast<uint32_t>(*value);
+}
+
+std::optional<ToolSize> ParseToolSize(const std::string& text)
+{
+    const size_t cross = text.find('x');
+    if (cross == std::string::npos) return std::nullopt;
+    const auto width = ParseDecimal(text.substr(0, cross), MaximumBufferDimension);
+    const auto height = ParseDecimal(text.substr(cross + 1), MaximumBufferDimension);
+    if (!width || !height || *width == 0 || *height == 0) return std::nullopt;
+    return ToolSize{static_cast<int32_t>(*width), static_cast<int32_t>(*height)};
+}
+
+std::string ToolSizeText(const ToolSize& size)
+{
+    return std::to_string(size.width) + "x" + std::to_string(size.height);
 }
 
 void SetBinaryStdout()

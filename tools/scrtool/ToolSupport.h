@@ -58,6 +58,18 @@ std::optional<uint32_t> ParseTag(const std::string& text);
 // A decimal entry id, 0 to 4294967295, digits only.
 std::optional<uint32_t> ParseId(const std::string& text);
 
+// A size on the command line: "WxH", W and H digits only, 1 to 16384 (the
+// largest pixel buffer).
+struct ToolSize {
+    int32_t width = 0;
+    int32_t height = 0;
+};
+std::optional<ToolSize> ParseToolSize(const std::string& text);
+std::string ToolSizeText(const ToolSize& size);
+
+// A decimal number from 0 to `maximum`, digits only.
+std::optional<uint64_t> ParseDecimal(const std::string& text, uint64_t maximum);
+
 // Switches stdout to binary on systems that translate line ends.
 void SetBinaryStdout();
 

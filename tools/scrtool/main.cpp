@@ -20,6 +20,16 @@ extern const char* const VerifyHelp;
 int RunUnpack(const std::vector<std::string>& arguments);
 extern const char* const UnpackHelp;
 extern const char* const UnpackFlags[];
+// play (PlayCommand.cpp) and transition (TransitionCommand.cpp).
+int RunPlay(const std::vector<std::string>& arguments);
+extern const char* const PlayHelp;
+extern const char* const PlayOptions[];
+int RunTransition(const std::vector<std::string>& arguments);
+extern const char* const TransitionHelp;
+extern const char* const TransitionOptions[];
+// wav (WavCommand.cpp).
+int RunWav(const std::vector<std::string>& arguments);
+extern const char* const WavHelp;
 
 namespace {
 
@@ -31,6 +41,10 @@ const ToolCommand Commands[] = {
     {"pack", "build an archive from a manifest", PackHelp, 1, RunPack, PackOptions},
     {"unpack", "write an archive's entries and a manifest into a folder", UnpackHelp, 2, RunUnpack, nullptr, UnpackFlags},
     {"verify", "check every entry of an archive", VerifyHelp, 1, RunVerify},
+    {"play", "run the slide show on virtual time and trace it", PlayHelp, 1, RunPlay, PlayOptions},
+    {"transition", "draw one frame of a transition between two pictures", TransitionHelp, 2, RunTransition,
+     TransitionOptions},
+    {"wav", "show a sound entry's format, sizes and duration as the player loads it", WavHelp, 2, RunWav},
 };
 
 void PrintOverview()

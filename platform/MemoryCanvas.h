@@ -1,0 +1,42 @@
+// MemoryCanvas: a window canvas whose window is a 32-bit bitmap in memory,
+// for tests and for running the slide show without a screen.
+//
+// Copies and fills are clipped to the window; copies take 32-bit bitmaps
+// only (others are counted but change nothing). WriteText draws through the
+// text renderer it was given, or only records the text without one.
+#pragma once
+
+#include "platform/TextRenderer.h"
+#include "platform/WindowCanvas.h"
+
+#include <cstdint>
+#include <string>
+
+class MemoryCanvas final : public WindowCanvas {
+public:
+    // The window starts black. `text` may be null; it must outlive the
+    // canvas otherwise.
+    MemoryCanvas(int32_t width, int32_t height, TextRenderer* text = nullptr);
+
+    void SetFont(uint32_t colour, int32_t height) override;
+    void SetBrush(uint32_t colour) override;
+    void CopyRect(const TRect& target, TBitmap& bitmap, const TRect& source) override;
+    void FillRect(const TRect& rect) override;
+    void WriteText(int32_t x, int32_t y, std::string_view text) override;
+
+    TMemoryBitmap& Window() { return window_; }
+    int CopyCount() const { return copies_; }
+    const std::string& LastText() const { return lastText_; }
+    uint32_t FontColour() const { return fontColour_; }
+    int32_t FontHeight() const { return fontHeight_; }
+    uint32_t BrushColour() const { return brushColour_; }
+
+private:
+    TMemoryBitmap window_;
+    TextRenderer* text_;
+    uint32_t fontColour_ = 0;
+    int32_t fontHeight_ = -12;
+    uint32_t brushColour_ = 0x00FFFFFF;
+    int copies_ = 0;
+    std::string lastText_;
+};

@@ -1,0 +1,103 @@
+#include "settings/PreferenceStore.h"
+
+#include "settings/PreferenceFile.h"
+#include "settings/SSInfoLoader.h"
+#include "settings/ShareRegIni.h"
+
+#include <exception>
+#include <system_error>
+
+namespace {
+
+struct WordKey {
+    PreferenceWord word;
+    const char* key;
+    int32_t defaultValue;
+};
+
+constexpr WordKey WordKeys[] = {
+    {PreferenceWord::SlideshowWait, "SlideshowWait", 5},
+    {PreferenceWord::SlideshowEffect, "SlideshowEffect", 1},
+    {PreferenceWord::SlideshowEffectSpeed, "SlideshowEffectSpeed", 2},
+};
+constexpr const char* SoundUseKey = "SlideshowSoundUse";
+constexpr int32_t SoundUseDefault = 5;
+
+bool OpenForLoading(const PreferenceEnvironment& environment, std::string_view iniFileName, ShareRegIni& store)
+{
+    if constexpr (PreferenceInIniFile) {
+        const std::filesystem::path path = FindPreferenceFile(environment, iniFileName, PreferenceAccess::Read);
+        std::error_code error;
+        if (path.empty() || !std::filesystem::exists(path, error)) return false;
+        return store.OpenIniFile(path, environment.saveFaults);
+    } else {
+        return store.OpenRegistry(PreferenceRegistryKeyPath(iniFileName), RegistryRoot::CurrentUser);
+    }
+}
+
+bool OpenForSaving(const PreferenceEnvironment& environment, std::string_view iniFileName, ShareRegIni& store)
+{
+    if constexpr (PreferenceInIniFile) {
+        return store.OpenIniFile(FindPreferenceFile(environment, iniFileName, PreferenceAccess::Write),
+                                 environment.saveFaults);
+    } else {
+        return store.OpenRegistry(PreferenceRegistryKeyPath(iniFileName), RegistryRoot::CurrentUser);
+    }
+}
+
+// Reads what it can into the record; false when the store was unusable.
+bool ReadStore(const PreferenceEnvironment& environment, std::string_view iniFileName,
+               SlideshowPreference& preference)
+{
+    try {
+        ShareRegIni store(environment.openRegistry);
+        if (!OpenForLoading(environment, iniFileName, store)) return false;
+        for (const WordKey& entry : WordKeys) {
+            const int32_t value = store.ReadInteger(PreferenceSection, entry.key, entry.defaultValue);
+            preference.SetWord(entry.word, static_cast<int16_t>(value));  // no range check: kept as stored
+        }
+        preference.SetSlideshowSoundUse(store.ReadInteger(PreferenceSection, SoundUseKey, SoundUseDefault) != 0);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+}  // namespace
+
+void LoadPreference(const PreferenceEnvironment& environment, std::string_view iniFileName,
+                    SlideshowPreference& preference, AboutPictureTarget* aboutPicture)
+{
+    RefreshSSInfo(environment, SSInfo, aboutPicture);
+    preference.Clear();
+    if (ReadStore(environment, iniFileName, preference)) return;
+    preference.SetWord(PreferenceWord::SlideshowWait, 5);
+    preference.SetWord(PreferenceWord::SlideshowEffect, 1);
+    preference.SetWord(PreferenceWord::SlideshowEffectSpeed, 2);
+    preference.SetSlideshowSoundUse(true);
+}
+
+void LoadPreference(std::string_view iniFileName, SlideshowPreference& preference, AboutPictureTarget* aboutPicture)
+{
+    LoadPreference(PreferenceEnvironment::OfThisProgram(), iniFileName, preference, aboutPicture);
+}
+
+bool SavePreference(const PreferenceEnvironment& environment, std::string_view iniFileName,
+                    const SlideshowPreference& preference)
+{
+    try {
+        ShareRegIni store(environment.openRegistry);
+        if (!OpenForSaving(environment, iniFileName, store)) return false;
+        for (const WordKey& entry : WordKeys)
+            store.WriteInteger(PreferenceSection, entry.key, preference.Word(entry.word));
+        store.WriteInteger(PreferenceSection, SoundUseKey, preference.SlideshowSoundUse() ? 1 : 0);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool SavePreference(std::string_view iniFileName, const SlideshowPreference& preference)
+{
+    return SavePreference(PreferenceEnvironment::OfThisProgram(), iniFileName, preference);
+}

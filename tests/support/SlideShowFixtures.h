@@ -1,0 +1,106 @@
+// Fixtures for slide-show tests: archives with a scenario, solid-colour
+// pictures and silent sounds of an exact length, a sound player that notes
+// its calls, and a rig that runs a player on virtual time the way the timer
+// thread paces it.
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/MemoryCanvas.h"
+#include "scenario/PlayerTrace.h"
+#include "scenario/ScenarioPlayer.h"
+#include "sound/SilentSoundPlayer.h"
+#include "ZULResourceUtilLib/SubtractiveRandom.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Record builders.
+ScenarioRecord WaitRecord(int16_t seconds, uint8_t argFlags = 0, uint32_t delay = 0);
+ScenarioRecord ShowRecord(int32_t pictureId, int16_t speed, std::vector<int32_t> sounds = {}, uint8_t argFlags = 0);
+ScenarioRecord EffectRecord(int16_t effect, uint8_t argFlags = 0);
+ScenarioRecord JumpRecord(int32_t target);
+ScenarioRecord RandomJumpRecord(int16_t arg1, std::vector<int32_t> targets);
+ScenarioRecord AreaRecord(int16_t width, int16_t height, uint8_t argFlags = 0);
+ScenarioRecord CodeRecord(uint8_t code, uint32_t delay = 0);
+
+// A 32-bit raw picture entry of one colour (pixel order 0xAARRGGBB).
+std::vector<uint8_t> SolidPictureEntry(int width, int height, uint32_t colour);
+// An 8-bit mono wave entry at 1000 bytes per second: exactly `milliseconds`
+// long.
+std::vector<uint8_t> SilentWaveEntry(uint32_t milliseconds);
+
+class SlideShowArchive {
+public:
+    SlideShowArchive& Scenario(const std::vector<ScenarioRecord>& records);
+    SlideShowArchive& ScenarioBytes(std::vector<uint8_t> bytes);
+    SlideShowArchive& Picture(uint32_t id, int width, int height, uint32_t colour);
+    SlideShowArchive& Sound(uint32_t id, uint32_t milliseconds);
+    std::vector<uint8_t> Build() const;
+
+private:
+    struct Entry {
+        uint32_t tag;
+        uint32_t id;
+        std::vector<uint8_t> data;
+    };
+    std::vector<Entry> entries_;
+};
+
+// Notes the player's sound calls as text ("stop", "load 7", "play 1",
+// "volume 8FFF 8FFF") and measures sounds as the real player does.
+class RecordingSoundPlayer final : public SoundPlayer {
+public:
+    void Stop() override;
+    int Load(ResArchive& archive, const ResCursor& cursor) override;
+    void Play(int loopCount) override;
+    uint32_t DurationMs() const override { return measure_.DurationMs(); }
+    void SetWaveVolume(uint16_t left, uint16_t right) override;
+
+    std::vector<std::string> calls;
+
+private:
+    SilentSoundPlayer measure_;
+};
+
+struct RigOptions {
+    int32_t width = 64;
+    int32_t height = 48;
+    uint32_t clockStart = 0;
+    int32_t seed = 1;
+    ScenarioSettings settings = ScenarioSettings::From(5, 1, 2);
+    bool soundOff = false;
+};
+
+// A player over an archive in memory (pictures and sounds from the same
+// bytes), stepped every 10 ms of virtual time from t = 10 on; the trace
+// collects "t event" lines, t since the rig's start.
+class SlideShowRig {
+public:
+    explicit SlideShowRig(const std::vector<uint8_t>& archive, const RigOptions& options = {});
+
+    // Opens the archive and the scenario (false: banner mode) and prepares
+    // the buffers as the viewer does.
+    bool Open();
+    // Steps until t (inclusive) since the start.
+    void RunUntil(uint32_t t);
+    // The trace lines without "frame" lines.
+    std::vector<std::string> Events() const;
+    uint32_t Elapsed() { return clock.Now() - options_.clockStart; }
+
+    RigOptions options_;
+    std::vector<uint8_t> archiveBytes;
+    VirtualClock clock;
+    SubtractiveRandom random;
+    RecordingSoundPlayer sound;
+    MemoryCanvas canvas;
+    std::vector<std::string> trace;
+    std::unique_ptr<PlayerTrace> observer;
+    std::unique_ptr<ScenarioPlayer> player;
+    bool scenarioMode = false;
+    uint32_t nextStep = 10;
+};
+
+// The colour of a 32-bit buffer's pixel, as 0xAARRGGBB.
+uint32_t PixelAt(const DirectBmpControl& buffer, int x, int y);

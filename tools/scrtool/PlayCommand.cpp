@@ -1,0 +1,185 @@
+// scrtool play ARCHIVE --size WxH --until MS [...]: the slide show of an
+// archive on virtual time, traced event by event, with snapshots of the
+// screen.
+
+#include "tools/scrtool/ToolSupport.h"
+
+#include "imaging/DirectBmpControl.h"
+#include "tools/authoring/ImageFileWriter.h"
+#include "tools/scrtool/HeadlessViewer.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+extern const char* const PlayHelp;
+extern const char* const PlayOptions[];
+
+const char* const PlayHelp =
+    "usage: scrtool play ARCHIVE --size WxH --until MS [--seed N] [--clock-start T]\n"
+    "                    [--wait S] [--effect E] [--speed V] [--sound on|off]\n"
+    "                    [--snapshot MS:OUT]...\n"
+    "\n"
+    "Runs the screen saver's slide show of ARCHIVE on a W x H screen for MS\n"
+    "milliseconds of virtual time, as fast as it can, and prints what happens,\n"
+    "one event per line: the time in milliseconds since the start, the event\n"
+    "and its values:\n"
+    "  t record INDEX CODE              a scenario record runs\n"
+    "  t show PICTURE LOADED EFFECT SPEED  a picture is shown (LOADED 1 or 0)\n"
+    "  t frame LEVEL                    a transition frame is drawn\n"
+    "  t finish                         a transition has ended\n"
+    "  t sound ID once|loop LENGTH_MS   a sound starts\n"
+    "  t volume PRESET                  the volume is set\n"
+    "  t banner                         no scenario: the text banner drifts instead\n"
+    "\n"
+    "The viewer starts at t = 0 and gets a step every 10 ms from t = 10 on;\n"
+    "steps take no time. Sounds are not played, but their lengths count.\n"
+    "\n"
+    "  --seed N          seed of the slide show's random choices (default 1;\n"
+    "                    0 seeds from the real clock)\n"
+    "  --clock-start T   the clock's value at t = 0 (default 0; the clock wraps\n"
+    "                    at 2^32 ms)\n"
+    "  --wait S          the user's wait between pictures, seconds (default 5)\n"
+    "  --effect E        the user's effect 0-4 (default 1, fade)\n"
+    "  --speed V         the user's effect speed 0-4 (default 2)\n"
+    "  --sound on|off    the user's sound setting (default on)\n"
+    "  --snapshot MS:OUT writes the screen as it stands after the last step at\n"
+    "                    or before MS to OUT (.png or .pam, as scrtool picture);\n"
+    "                    may be given more than once\n";
+
+const char* const PlayOptions[] = {"--size",  "--until", "--seed",  "--clock-start", "--wait",
+                                   "--effect", "--speed", "--sound", "--snapshot",    nullptr};
+
+namespace {
+
+struct Snapshot {
+    uint32_t at = 0;
+    std::string path;
+    ImageFileFormat format = ImageFileFormat::Png;
+};
+
+// The settings a command-line value may give: wait 0-15, effect and speed
+// 0-4 as the dialog offers; other numbers are the scenario's business, so
+// any 16-bit value is taken.
+std::optional<int16_t> ParseSetting(const std::string& text)
+{
+    const std::optional<uint64_t> value = ParseDecimal(text, 32767);
+    if (!value) return std::nullopt;
+    return static_cast<int16_t>(*value);
+}
+
+// The screen as it stands: the screen buffer in scenario mode, the window
+// in banner mode (which has no screen buffer).
+bool WriteScreen(HeadlessViewer& viewer, const Snapshot& snapshot)
+{
+    try {
+        if (viewer.player->ScreenBitmap != nullptr) {
+            WriteImageFile(snapshot.path, viewer.player->ScreenBuffer, snapshot.format);
+        } else {
+            DirectBmpControl window;
+            TMemoryBitmap& bitmap = viewer.canvas.Window();
+            if (!window.AttachBitmap(&bitmap, 0, bitmap.Height() - 1)) {
+                ReportError(snapshot.path + ": cannot read the window");
+                return false;
+            }
+            WriteImageFile(snapshot.path, window, snapshot.format);
+        }
+    } catch (const ImageFileError& error) {
+        ReportError(error.what());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int RunPlay(const std::vector<std::string>& arguments)
+{
+    const std::string& archivePath = arguments[0];
+    std::optional<ToolSize> size;
+    std::optional<uint32_t> until;
+    HeadlessOptions options;
+    std::vector<Snapshot> snapshots;
+    for (size_t i = 1; i + 1 < arguments.size(); i += 2) {
+        const std::string& option = arguments[i];
+        const std::string& value = arguments[i + 1];
+        const auto bad = [&](const std::string& wanted) {
+            return ReportUsage("play", "option '" + option + "' needs " + wanted + ", got '" + value + "'");
+        };
+        if (option == "--size") {
+            if (!(size = ParseToolSize(value))) return bad("WxH with W and H from 1 to 16384");
+        } else if (option == "--until") {
+            const auto ms = ParseDecimal(value, UINT32_MAX);
+            if (!ms) return bad("milliseconds from 0 to 4294967295");
+            until = static_cast<uint32_t>(*ms);
+        } else if (option == "--seed") {
+            const auto seed = ParseDecimal(value, INT32_MAX);
+            if (!seed) return bad("a number from 0 to 2147483647");
+            options.seed = static_cast<int32_t>(*seed);
+        } else if (option == "--clock-start") {
+            const auto start = ParseDecimal(value, UINT32_MAX);
+            if (!start) return bad("milliseconds from 0 to 4294967295");
+            options.clockStart = static_cast<uint32_t>(*start);
+        } else if (option == "--wait" || option == "--effect" || option == "--speed") {
+            const auto setting = ParseSetting(value);
+            if (!setting) return bad("a number from 0 to 32767");
+            const size_t slot = option == "--wait" ? 0 : option == "--effect" ? 1 : 2;
+            options.settings.words[slot] = *setting;
+        } else if (option == "--sound") {
+            if (value != "on" && value != "off") return bad("'on' or 'off'");
+            options.soundOff = value == "off";
+        } else if (option == "--snapshot") {
+            const size_t colon = value.find(':');
+            const auto at = colon == std::string::npos ? std::nullopt : ParseDecimal(value.substr(0, colon), UINT32_MAX);
+            if (!at) return bad("MS:OUT");
+            Snapshot snapshot{static_cast<uint32_t>(*at), value.substr(colon + 1)};
+            const auto format = ImageFileFormatFor(snapshot.path);
+            if (!format) return bad("an OUT ending in .png or .pam");
+            snapshot.format = *format;
+            snapshots.push_back(snapshot);
+        }
+    }
+    if (!size) return ReportUsage("play", "option '--size' is required");
+    if (!until) return ReportUsage("play", "option '--until' is required");
+    std::stable_sort(snapshots.begin(), snapshots.end(),
+                     [](const Snapshot& a, const Snapshot& b) { return a.at < b.at; });
+
+    // The archive must open here, or the player would only show its banner.
+    {
+        ResArchive probe;
+        if (!OpenToolArchive(probe, archivePath)) return ExitFailure;
+    }
+    options.width = size->width;
+    options.height = size->height;
+    options.trace = stdout;
+    HeadlessViewer viewer(options);
+    ScenarioPlayer& player = *viewer.player;
+    const bool scenario = player.OpenScenario({std::filesystem::absolute(archivePath)});
+    if (scenario && !player.PrepareBuffers()) {
+        ReportError("cannot allocate a screen of " + ToolSizeText(*size) + " pixels");
+        return ExitFailure;
+    }
+    if (!scenario) std::fprintf(stderr, "scrtool: %s: %s; showing the banner\n", archivePath.c_str(), player.OpenFailure.c_str());
+    player.PrepareCanvas();
+
+    size_t nextSnapshot = 0;
+    const auto writeSnapshotsBefore = [&](uint64_t time) {
+        for (; nextSnapshot < snapshots.size() && snapshots[nextSnapshot].at < time; ++nextSnapshot) {
+            if (!WriteScreen(viewer, snapshots[nextSnapshot])) return false;
+        }
+        return true;
+    };
+    for (uint64_t t = 10; t <= *until; t += 10) {
+        if (!writeSnapshotsBefore(t)) return ExitFailure;
+        viewer.clock.Set(options.clockStart + static_cast<uint32_t>(t));
+        if (scenario)
+            player.ScenarioStep();
+        else
+            player.BannerStep();
+    }
+    if (!writeSnapshotsBefore(UINT64_MAX)) return ExitFailure;
+    return std::fflush(stdout) == 0 ? ExitSuccess : ExitFailure;
+}

@@ -1,0 +1,98 @@
+// scrtool wav ARCHIVE ID: a sound entry as the player loads it.
+//
+// The entry goes through the player's own Load (over a virtual output, so
+// nothing plays), and the fields the load leaves are printed as key=value
+// lines. A load that fails still prints them (status negative), and the
+// failure's one line goes to stderr.
+
+#include "tools/scrtool/ToolSupport.h"
+
+#include "platform/MainThreadCalls.h"
+#include "sound/VirtualWaveOutput.h"
+#include "sound/WaveDataControl.h"
+#include "sound/WaveFormat.h"
+
+#include <cstdio>
+
+// Declared where the command table is (main.cpp); extern here too, so that
+// the definition is visible there.
+extern const char* const WavHelp;
+int RunWav(const std::vector<std::string>& arguments);
+
+const char* const WavHelp =
+    "usage: scrtool wav ARCHIVE ID\n"
+    "\n"
+    "Loads sound ID (the entry ID of the group SSWv) as the screen saver's sound\n"
+    "player does and prints what the load found, one key=value line each:\n"
+    "\n"
+    "  format_tag, channels, samples_per_sec, avg_bytes_per_sec, block_align,\n"
+    "  bits_per_sample   the wave format from the \"fmt \" chunk\n"
+    "  frame_bytes       bytes per sample frame\n"
+    "  buffer_bytes      bytes per output block (two seconds of sound)\n"
+    "  duration_ms       the length of the sound in milliseconds\n"
+    "  data_length       bytes of sample data (the \"data\" chunk's size)\n"
+    "  status            0 loaded; -3 not a RIFF file; -4 not WAVE; -1 broken\n"
+    "\n"
+    "A sound whose load fails is still described (with its status) and the\n"
+    "command then fails with one line naming the problem.\n"
+    "\n"
+    "ARCHIVE is a side file or a program with an archive appended to it; a\n"
+    "bare file name is looked up in the current directory.\n";
+
+int RunWav(const std::vector<std::string>& arguments)
+{
+    const std::string& archivePath = arguments[0];
+    const std::optional<uint32_t> id = ParseId(arguments[1]);
+    if (!id) return ReportUsage("wav", "ID must be a decimal number from 0 to 4294967295, got '" + arguments[1] + "'");
+
+    ResArchive archive;
+    if (!OpenToolArchive(archive, archivePath)) return ExitFailure;
+    const std::string entryName = "sound " + std::to_string(*id);
+    const int64_t group = ResFindGroup(archive, ResTagSound);
+    const int64_t entry = group >= 0 ? ResFindEntry(archive, group, *id) : group;
+    const EntryRecord* record = entry >= 0 ? ResEntryRecordOf(archive, group, entry) : nullptr;
+    if (!record) {
+        if (entry == ResStatusNotFound) {
+            ReportError(archivePath + ": no " + entryName + (group < 0 ? " (no group SSWv)" : ""));
+        } else {
+            const int errorNumber = entry < 0 ? ResErrorNumber(entry) : archive.lastError;
+            const char* meaning = ResErrorMeaning(errorNumber);
+            ReportError(archivePath + ": cannot find " + entryName + ": error " + std::to_string(errorNumber) + " (" +
+                        (meaning ? meaning : "unknown error") + ")");
+        }
+        return ExitFailure;
+    }
+
+    ResCursor cursor;
+    cursor.entry = *record;
+    VirtualWaveOutput output;
+    MainThreadCalls calls;
+    oWaveDataControl player(output, calls, {}, WaveWorkerMode::Pumped);
+    const int status = player.Load(archive, cursor);
+
+    const WaveFormatFields& format = player.Format();
+    std::printf("format_tag=%u\n", unsigned{format.formatTag});
+    std::printf("channels=%u\n", unsigned{format.channels});
+    std::printf("samples_per_sec=%lu\n", static_cast<unsigned long>(format.samplesPerSecond));
+    std::printf("avg_bytes_per_sec=%lu\n", static_cast<unsigned long>(format.averageBytesPerSecond));
+    std::printf("block_align=%u\n", unsigned{format.blockAlign});
+    std::printf("bits_per_sample=%u\n", unsigned{format.bitsPerSample});
+    std::printf("frame_bytes=%ld\n", static_cast<long>(player.FrameBytes()));
+    std::printf("buffer_bytes=%ld\n", static_cast<long>(player.BufferBytes()));
+    std::printf("duration_ms=%lu\n", static_cast<unsigned long>(player.DurationMs()));
+    std::printf("data_length=%lu\n", static_cast<unsigned long>(player.DataLength()));
+    std::printf("status=%d\n", status);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        ReportError("cannot write to standard output");
+        return ExitFailure;
+    }
+    if (status != WaveStatusOk) {
+        // The walk once more, for the reason: the player keeps only the status.
+        ResCursor again;
+        again.entry = *record;
+        const WaveInfo info = ReadWave(archive, again);
+        ReportError(archivePath + ": " + entryName + " does not load: " + WaveFailureText(info.failure));
+        return ExitFailure;
+    }
+    return ExitSuccess;
+}
