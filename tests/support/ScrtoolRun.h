@@ -1,0 +1,36 @@
+// Running the built scrtool from tests: a fixture with a temporary folder of
+// its own, removed afterwards, and the tool's exit status and output.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+struct RunResult {
+    int exitCode = -1;
+    bool crashed = false;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadTextFile(const std::filesystem::path& path);
+// The argument quoted for the system's shell.
+std::string ShellQuote(const std::string& text);
+
+class ScrtoolFixture : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Writes a file into the folder; returns its path.
+    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes);
+    // Runs scrtool (named by the SCRTOOL environment variable) with the
+    // arguments, in `directory` when one is given.
+    RunResult Run(const std::vector<std::string>& arguments, const std::filesystem::path& directory = {});
+
+    std::string tool_;
+    std::filesystem::path folder_;
+};
