@@ -2,8 +2,8 @@
 
 #include "imaging/PlacePicture.h"
 #include "scenario/TextBanner.h"
+#include "sound/WaveVolume.h"
 
-#include <array>
 #include <cmath>
 #include <new>
 #include <span>
@@ -12,9 +12,6 @@
 const char* const BannerMessage = MissingDataMessage.data();
 
 namespace {
-
-// Channel volumes of the SetVolume presets (0xFFFF is full volume).
-constexpr std::array<uint16_t, 6> VolumePresets{0x0000, 0x1FFF, 0x5FFF, 0x8FFF, 0xBFFF, 0xFFFF};
 
 constexpr uint32_t BannerTickMs = 10;  // the banner's velocity is per 10 ms
 
@@ -57,6 +54,9 @@ ScenarioPlayer::ScenarioPlayer(const PlayerServices& services, const ViewerSetup
 
 ScenarioPlayer::~ScenarioPlayer()
 {
+    // The sound player streams from SoundArchive and outlives the viewer:
+    // it must not read from an archive that is going away.
+    if (services_.sound != nullptr) services_.sound->Stop();
     // The buffers hold rows of the screen bitmap: let go of them first.
     ScreenBuffer.ReleaseMemory();
     NextBuffer.ReleaseMemory();
@@ -218,9 +218,9 @@ void ScenarioPlayer::ExecuteRecord(const ScenarioRecord& record)
     case ScenarioCode::SetVolume: {
         if (setup_.soundOff) break;
         const int16_t preset = ResolvedArg1(record, settings);
-        if (preset < 0 || static_cast<size_t>(preset) >= VolumePresets.size()) break;
-        const uint16_t volume = VolumePresets[static_cast<size_t>(preset)];
-        services_.sound->SetWaveVolume(volume, volume);
+        const std::optional<uint16_t> volume = VolumePresetValue(preset);
+        if (!volume) break;  // presets are 0 to 5
+        services_.sound->SetWaveVolume(*volume, *volume);
         observer_.VolumeSet(preset);
         break;
     }

@@ -169,27 +169,31 @@ void RecordingSoundPlayer::SetWaveVolume(uint16_t left, uint16_t right)
     calls.push_back(text);
 }
 
-SlideShowRig::SlideShowRig(const std::vector<uint8_t>& archive, const RigOptions& options)
-    : options_(options),
-      archiveBytes(archive),
-      clock(options.clockStart),
-      canvas(options.width, options.height)
+namespace {
+
+HeadlessOptions RigShowOptions(const RigOptions& rig, SoundPlayer* sound, std::vector<std::string>* trace)
 {
-    random.Seed(options.seed);
-    observer = std::make_unique<PlayerTrace>(clock, options.clockStart,
-                                             [this](const std::string& line) { trace.push_back(line); });
-    PlayerServices services;
-    services.clock = &clock;
-    services.canvas = &canvas;
-    services.sound = &sound;
-    services.random = &random;
-    services.observer = observer.get();
-    ViewerSetup setup;
-    setup.width = options.width;
-    setup.height = options.height;
-    setup.settings = options.settings;
-    setup.soundOff = options.soundOff;
-    player = std::make_unique<ScenarioPlayer>(services, setup);
+    HeadlessOptions options;
+    options.width = rig.width;
+    options.height = rig.height;
+    options.clockStart = rig.clockStart;
+    options.seed = rig.seed;
+    options.settings = rig.settings;
+    options.soundOff = rig.soundOff;
+    options.sound = sound;
+    options.trace = [trace](const std::string& line) { trace->push_back(line); };
+    options.drawText = false;
+    return options;
+}
+
+}  // namespace
+
+SlideShowRig::SlideShowRig(const std::vector<uint8_t>& archive, const RigOptions& options)
+    : archiveBytes(archive),
+      show(RigShowOptions(options, &sound, &trace)),
+      player(show.player.get()),
+      canvas(show.canvas)
+{
 }
 
 bool SlideShowRig::Open()
@@ -202,17 +206,6 @@ bool SlideShowRig::Open()
     }
     player->PrepareCanvas();
     return scenarioMode;
-}
-
-void SlideShowRig::RunUntil(uint32_t t)
-{
-    for (; nextStep <= t; nextStep += 10) {
-        clock.Set(options_.clockStart + nextStep);
-        if (scenarioMode)
-            player->ScenarioStep();
-        else
-            player->BannerStep();
-    }
 }
 
 std::vector<std::string> SlideShowRig::Events() const

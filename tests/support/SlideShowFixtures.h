@@ -6,6 +6,7 @@
 
 #include "platform/Clock.h"
 #include "platform/MemoryCanvas.h"
+#include "scenario/HeadlessSlideShow.h"
 #include "scenario/PlayerTrace.h"
 #include "scenario/ScenarioPlayer.h"
 #include "sound/SilentSoundPlayer.h"
@@ -74,8 +75,9 @@ struct RigOptions {
 };
 
 // A player over an archive in memory (pictures and sounds from the same
-// bytes), stepped every 10 ms of virtual time from t = 10 on; the trace
-// collects "t event" lines, t since the rig's start.
+// bytes), stepped every 10 ms of virtual time from t = 10 on, with the
+// recording sound player; the trace collects "t event" lines, t since the
+// rig's start.
 class SlideShowRig {
 public:
     explicit SlideShowRig(const std::vector<uint8_t>& archive, const RigOptions& options = {});
@@ -84,22 +86,17 @@ public:
     // the buffers as the viewer does.
     bool Open();
     // Steps until t (inclusive) since the start.
-    void RunUntil(uint32_t t);
+    void RunUntil(uint32_t t) { show.RunUntil(t, scenarioMode); }
     // The trace lines without "frame" lines.
     std::vector<std::string> Events() const;
-    uint32_t Elapsed() { return clock.Now() - options_.clockStart; }
 
-    RigOptions options_;
     std::vector<uint8_t> archiveBytes;
-    VirtualClock clock;
-    SubtractiveRandom random;
     RecordingSoundPlayer sound;
-    MemoryCanvas canvas;
     std::vector<std::string> trace;
-    std::unique_ptr<PlayerTrace> observer;
-    std::unique_ptr<ScenarioPlayer> player;
+    HeadlessSlideShow show;
+    ScenarioPlayer* const player;
+    MemoryCanvas& canvas;
     bool scenarioMode = false;
-    uint32_t nextStep = 10;
 };
 
 // The colour of a 32-bit buffer's pixel, as 0xAARRGGBB.

@@ -6,7 +6,7 @@
 
 #include "imaging/DirectBmpControl.h"
 #include "tools/authoring/ImageFileWriter.h"
-#include "tools/scrtool/HeadlessViewer.h"
+#include "scenario/HeadlessSlideShow.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -36,7 +36,7 @@ const char* const PlayHelp =
     "  t banner                         no scenario: the text banner drifts instead\n"
     "\n"
     "The viewer starts at t = 0 and gets a step every 10 ms from t = 10 on;\n"
-    "steps take no time. Sounds are not played, but their lengths count.\n"
+    "steps take no time. Sounds play on a silent virtual device, in time.\n"
     "\n"
     "  --seed N          seed of the slide show's random choices (default 1;\n"
     "                    0 seeds from the real clock)\n"
@@ -73,7 +73,7 @@ std::optional<int16_t> ParseSetting(const std::string& text)
 
 // The screen as it stands: the screen buffer in scenario mode, the window
 // in banner mode (which has no screen buffer).
-bool WriteScreen(HeadlessViewer& viewer, const Snapshot& snapshot)
+bool WriteScreen(HeadlessSlideShow& viewer, const Snapshot& snapshot)
 {
     try {
         if (viewer.player->ScreenBitmap != nullptr) {
@@ -154,8 +154,11 @@ int RunPlay(const std::vector<std::string>& arguments)
     }
     options.width = size->width;
     options.height = size->height;
-    options.trace = stdout;
-    HeadlessViewer viewer(options);
+    options.trace = [](const std::string& line) {
+        std::fputs(line.c_str(), stdout);
+        std::fputc('\n', stdout);
+    };
+    HeadlessSlideShow viewer(options);
     ScenarioPlayer& player = *viewer.player;
     const bool scenario = player.OpenScenario({std::filesystem::absolute(archivePath)});
     if (scenario && !player.PrepareBuffers()) {
@@ -174,11 +177,7 @@ int RunPlay(const std::vector<std::string>& arguments)
     };
     for (uint64_t t = 10; t <= *until; t += 10) {
         if (!writeSnapshotsBefore(t)) return ExitFailure;
-        viewer.clock.Set(options.clockStart + static_cast<uint32_t>(t));
-        if (scenario)
-            player.ScenarioStep();
-        else
-            player.BannerStep();
+        viewer.Step(scenario);
     }
     if (!writeSnapshotsBefore(UINT64_MAX)) return ExitFailure;
     return std::fflush(stdout) == 0 ? ExitSuccess : ExitFailure;

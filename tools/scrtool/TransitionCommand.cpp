@@ -5,7 +5,7 @@
 #include "tools/scrtool/ToolSupport.h"
 
 #include "tools/authoring/ImageFileWriter.h"
-#include "tools/scrtool/HeadlessViewer.h"
+#include "scenario/HeadlessSlideShow.h"
 
 #include <filesystem>
 #include <optional>
@@ -84,7 +84,8 @@ int RunTransition(const std::vector<std::string>& arguments)
     options.width = size->width;
     options.height = size->height;
     options.soundOff = true;
-    HeadlessViewer viewer(options);
+    options.drawText = false;
+    HeadlessSlideShow viewer(options);
     ScenarioPlayer& player = *viewer.player;
     if (!OpenToolArchive(player.PictureArchive, archivePath)) return ExitFailure;
     if (!player.PrepareBuffers()) {
