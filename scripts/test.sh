@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Every test: the GoogleTest suites natively and again under AddressSanitizer
-# + UndefinedBehaviorSanitizer, then the Windows cross-build (compile and
-# link). Set KAMISHIBAI_WERROR=ON to treat warnings as errors (CI does).
+# + UndefinedBehaviorSanitizer, the threaded suites under ThreadSanitizer,
+# then the Windows cross-build (compile and link). Set KAMISHIBAI_WERROR=ON to treat warnings as errors (CI does).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -12,6 +12,12 @@ for preset in linux asan; do
   cmake --build --preset "$preset" -j"$jobs"
   ctest --preset "$preset" -j"$jobs"
 done
+# The threads (timer, sound workers, main-thread calls) once more under
+# ThreadSanitizer: only the suites that start threads are built.
+echo "=== tsan ==="
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan -j"$jobs"
+ctest --preset tsan -j"$jobs"
 echo "=== win64 ==="
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j"$jobs"
