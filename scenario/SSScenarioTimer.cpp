@@ -1,5 +1,7 @@
 #include "scenario/SSScenarioTimer.h"
 
+#include "platform/ThreadName.h"
+
 SSScenarioTimer::SSScenarioTimer(bool createSuspended, MainThreadCalls& calls, ScenarioStepTarget& target,
                                  MillisecondClock* clock, std::function<void(uint32_t)> sleep)
     : TThread(createSuspended, calls),
@@ -20,6 +22,7 @@ void SSScenarioTimer::Hand(void (ScenarioStepTarget::*step)())
 
 void SSScenarioTimer::Execute()
 {
+    SetCurrentThreadName("SSScenarioThread");
     const int32_t mode = Mode;
     Hand(&ScenarioStepTarget::PrepareCanvas);
     ScenarioTickPacer pacer(clock_.Now());
