@@ -10,15 +10,13 @@
 // the read position never passes the data length; after Stop nothing stays
 // open or prepared and no worker is left.
 #include "platform/MainThreadCalls.h"
-#include "platform/ReadOnlyFile.h"
 #include "sound/VirtualWaveOutput.h"
 #include "sound/WaveDataControl.h"
 #include "sound/WaveFormat.h"
-#include "tools/authoring/ArchiveWriter.h"
 #include "ZULResourceUtilLib/ResArchive.h"
+#include "fuzz/FuzzArchive.h"
 
 #include <cstdlib>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -39,19 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size > (1u << 20)) return 0;
     const std::vector<uint8_t> entry(data, data + size);
 
-    ArchiveOptions options;
-    options.keySeed = 0x534F554Eu;
-    options.blockShift = 0;
-    options.interleaveShift = 0;
-    options.checkWord = CheckWordChoice::None;
-    ArchiveWriter writer(options);
-    writer.Add({ResTagSound, 1, 2, entry});
     ResArchive archive;
-    if (ResOpenFile(archive, std::make_unique<MemoryFile>(writer.Build()), "sound_fuzz.brsc", ResEmbedding::SideFile, 0,
-                    ResArchiveKind) != ResErrorNone)
-        std::abort();
-    const EntryRecord* record = ResEntryRecordOf(archive, 0, 0);
-    Check(record != nullptr);
+    const EntryRecord& record = OpenSingleEntryArchive(archive, ResTagSound, 1, entry, 0x534F554Eu, "sound_fuzz.brsc");
 
     VirtualWaveOutput::Settings settings;
     settings.recordBytes = false;
@@ -61,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     oWaveDataControl player(output, calls, {}, WaveWorkerMode::Pumped);
 
     const WaveInfo walk = ParseWave(entry);
-    ResCursor cursor{*record, 0};
+    ResCursor cursor{record, 0};
     const int status = player.Load(archive, cursor);
     Check(status == walk.status);
     if (status != WaveStatusOk) {
@@ -75,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     for (const int loopCount : {1, 0}) {
         if (loopCount == 0) {
-            ResCursor again{*record, 0};
+            ResCursor again{record, 0};
             Check(player.Load(archive, again) == WaveStatusOk);
         }
         player.Play(loopCount);

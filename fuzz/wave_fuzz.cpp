@@ -7,13 +7,11 @@
 // Oracles: the two walks agree field for field; a "data" chunk starts inside
 // the entry; a success has a byte rate the buffer size can hold and the
 // derived values the walk's rules give; the cursor stands at the samples.
-#include "platform/ReadOnlyFile.h"
 #include "sound/WaveFormat.h"
-#include "tools/authoring/ArchiveWriter.h"
 #include "ZULResourceUtilLib/ResArchive.h"
+#include "fuzz/FuzzArchive.h"
 
 #include <cstdlib>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -38,19 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size > (1u << 20)) return 0;
     const std::vector<uint8_t> entry(data, data + size);
 
-    ArchiveOptions options;
-    options.keySeed = 0x57415645u;
-    options.blockShift = 0;
-    options.interleaveShift = 0;
-    options.checkWord = CheckWordChoice::None;
-    ArchiveWriter writer(options);
-    writer.Add({ResTagSound, 1, 2, entry});
     ResArchive archive;
-    if (ResOpenFile(archive, std::make_unique<MemoryFile>(writer.Build()), "wave_fuzz.brsc", ResEmbedding::SideFile, 0,
-                    ResArchiveKind) != ResErrorNone)
-        std::abort();
-    const EntryRecord* record = ResEntryRecordOf(archive, 0, 0);
-    Check(record != nullptr);
+    const EntryRecord& record = OpenSingleEntryArchive(archive, ResTagSound, 1, entry, 0x57415645u, "wave_fuzz.brsc");
 
     WaveFormatFields stereo;
     stereo.formatTag = 1;
@@ -62,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     for (const WaveFormatFields& previous : {WaveFormatFields{}, stereo}) {
         const WaveInfo parsed = ParseWave(entry, previous);
-        ResCursor cursor{*record, 0};
+        ResCursor cursor{record, 0};
         const WaveInfo read = ReadWave(archive, cursor, previous);
         Check(Same(parsed, read));
 

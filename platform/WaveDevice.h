@@ -43,6 +43,8 @@ struct WaveDeviceFormat {
     uint16_t blockAlign = 0;
     uint16_t bitsPerSample = 0;
     uint16_t extraBytes = 0;
+
+    bool operator==(const WaveDeviceFormat&) const = default;
 };
 
 enum class WaveDeviceStatus : uint8_t {

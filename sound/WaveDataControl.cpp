@@ -8,19 +8,6 @@
 
 namespace {
 
-WaveDeviceFormat DeviceFormat(const WaveFormatFields& format)
-{
-    WaveDeviceFormat device;
-    device.formatTag = format.formatTag;
-    device.channels = format.channels;
-    device.samplesPerSecond = format.samplesPerSecond;
-    device.averageBytesPerSecond = format.averageBytesPerSecond;
-    device.blockAlign = format.blockAlign;
-    device.bitsPerSample = format.bitsPerSample;
-    device.extraBytes = format.extraBytes;
-    return device;
-}
-
 // The silence of a format: 8-bit samples are unsigned.
 uint8_t SilenceByte(const WaveFormatFields& format)
 {
@@ -173,7 +160,7 @@ bool oWaveDataControl::OpenDevice(std::string& error)
         return false;
     };
 
-    WaveDeviceStatus status = output_.Open(DeviceFormat(format_), opening->notices, device);
+    WaveDeviceStatus status = output_.Open(format_, opening->notices, device);
     if (status != WaveDeviceStatus::Ok || !device) return fail(status == WaveDeviceStatus::Ok ? WaveDeviceStatus::Error : status);
     WaveCapabilities capabilities;
     status = device->Capabilities(capabilities);

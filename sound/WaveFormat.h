@@ -35,6 +35,7 @@
 #pragma once
 
 #include "ZULResourceUtilLib/ResArchive.h"
+#include "platform/WaveDevice.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -47,17 +48,9 @@ constexpr uint32_t WaveMaximumByteRate = 0x3FFFFFFFu;
 // Chunk sizes from here on are refused.
 constexpr uint32_t WaveMaximumChunkSize = 0x7FFFFFFFu;
 
-struct WaveFormatFields {
-    uint16_t formatTag = 0;
-    uint16_t channels = 0;
-    uint32_t samplesPerSecond = 0;
-    uint32_t averageBytesPerSecond = 0;
-    uint16_t blockAlign = 0;
-    uint16_t bitsPerSample = 0;
-    uint16_t extraBytes = 0;
-
-    bool operator==(const WaveFormatFields&) const = default;
-};
+// The walk fills in exactly what the device is opened with, so the format
+// goes to the device as it was read.
+using WaveFormatFields = WaveDeviceFormat;
 
 WaveFormatFields DecodeWaveFormat(std::span<const uint8_t, WaveFormatSize> bytes);
 void EncodeWaveFormat(const WaveFormatFields& format, std::span<uint8_t, WaveFormatSize> bytes);

@@ -6,6 +6,7 @@
 
 void WriteArchiveSeeds(const std::filesystem::path& corpusRoot);
 void WriteCodecSeeds(const std::filesystem::path& corpusRoot);
+void WriteIniSeeds(const std::filesystem::path& corpusRoot);
 void WritePictureSeeds(const std::filesystem::path& corpusRoot);
 void WriteScenarioSeeds(const std::filesystem::path& corpusRoot);
 
@@ -19,6 +20,7 @@ int main(int argc, char** argv)
         const std::filesystem::path root = argv[1];
         WriteArchiveSeeds(root);
         WriteCodecSeeds(root);
+        WriteIniSeeds(root);
         WritePictureSeeds(root);
         WriteScenarioSeeds(root);
     } catch (const std::exception& error) {

@@ -38,6 +38,14 @@ protected:
         sounds.Add(id, WaveEntry().Format(format).Data(samples).Bytes());
     }
     int Load(uint32_t id) { return player.Load(sounds.archive, sounds.CursorOf(id)); }
+    // The archive with these samples as its only sound (id 1), opened, and
+    // the sound loaded.
+    void LoadOnlySound(const std::vector<uint8_t>& samples)
+    {
+        AddSound(1, samples);
+        sounds.Open();
+        ASSERT_EQ(Load(1), WaveStatusOk);
+    }
 
     // Runs the virtual clock in 10 ms steps, each followed by the workers'
     // notices and the main thread's queue, as the headless player does.
@@ -199,9 +207,7 @@ TEST_F(PumpedPlayerTest, AnEntryShorterThanItsDataChunkPlaysSilenceForTheMissing
 TEST_F(PumpedPlayerTest, AOneShotShorterThanABlockGoesOutAsOneBlockAndClosesOnTheEndNotice)
 {
     const std::vector<uint8_t> samples = SampleBytes(Rate * 3 / 2);  // 1.5 s
-    AddSound(1, samples);
-    sounds.Open();
-    ASSERT_EQ(Load(1), WaveStatusOk);
+    ASSERT_NO_FATAL_FAILURE(LoadOnlySound(samples));
     EXPECT_EQ(player.DurationMs(), 1500u);
     player.Play(1);
     EXPECT_TRUE(player.DeviceOpen());
@@ -230,9 +236,7 @@ TEST_F(PumpedPlayerTest, AOneShotShorterThanABlockGoesOutAsOneBlockAndClosesOnTh
 TEST_F(PumpedPlayerTest, AThreeSecondOneShotEndsItsWorkerAfterTwoSecondsAndPlaysOnToTheEnd)
 {
     const std::vector<uint8_t> samples = SampleBytes(Rate * 3);
-    AddSound(1, samples);
-    sounds.Open();
-    ASSERT_EQ(Load(1), WaveStatusOk);
+    ASSERT_NO_FATAL_FAILURE(LoadOnlySound(samples));
     player.Play(1);
     EXPECT_EQ(player.LoopCount(), -1) << "both blocks queued: the last pass is handed over";
 
@@ -264,9 +268,7 @@ TEST_F(PumpedPlayerTest, AThreeSecondOneShotEndsItsWorkerAfterTwoSecondsAndPlays
 TEST_F(PumpedPlayerTest, ALoopingFiveSecondSoundRepeatsAtBlockGranularity)
 {
     const std::vector<uint8_t> samples = SampleBytes(Rate * 5);
-    AddSound(1, samples);
-    sounds.Open();
-    ASSERT_EQ(Load(1), WaveStatusOk);
+    ASSERT_NO_FATAL_FAILURE(LoadOnlySound(samples));
     player.Play(0);
     Run(14000);
     EXPECT_TRUE(endNotices.empty()) << "a repeating sound never ends by itself";
@@ -297,9 +299,7 @@ TEST_F(PumpedPlayerTest, ALoopingFiveSecondSoundRepeatsAtBlockGranularity)
 TEST_F(PumpedPlayerTest, ALoopCountAboveOnePlaysThatManyPasses)
 {
     const std::vector<uint8_t> samples = SampleBytes(Rate * 3);
-    AddSound(1, samples);
-    sounds.Open();
-    ASSERT_EQ(Load(1), WaveStatusOk);
+    ASSERT_NO_FATAL_FAILURE(LoadOnlySound(samples));
     player.Play(2);
     Run(8000);
     const auto writes = output.Writes();

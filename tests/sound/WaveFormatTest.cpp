@@ -7,6 +7,7 @@
 
 #include "ZULResourceUtilLib/LittleEndian.h"
 #include "platform/ReadOnlyFile.h"
+#include "tests/sound/SoundTestSupport.h"
 #include "tests/support/ArchiveTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -18,59 +19,10 @@
 
 namespace {
 
-WaveFormatFields Pcm(uint16_t channels, uint32_t rate, uint16_t bits)
-{
-    WaveFormatFields format;
-    format.formatTag = 1;
-    format.channels = channels;
-    format.samplesPerSecond = rate;
-    format.blockAlign = static_cast<uint16_t>(channels * bits / 8);
-    format.averageBytesPerSecond = rate * format.blockAlign;
-    format.bitsPerSample = bits;
-    return format;
-}
-
-// A RIFF file chunk by chunk; the RIFF size is right unless set.
-class WaveBytes {
-public:
-    WaveBytes& Chunk(const char (&id)[5], const std::vector<uint8_t>& body, int64_t declaredSize = -1)
-    {
-        bytes_.insert(bytes_.end(), id, id + 4);
-        uint8_t size[4];
-        WriteLe32(size, static_cast<uint32_t>(declaredSize >= 0 ? declaredSize : static_cast<int64_t>(body.size())));
-        bytes_.insert(bytes_.end(), size, size + 4);
-        bytes_.insert(bytes_.end(), body.begin(), body.end());
-        return *this;
-    }
-    WaveBytes& Format(const WaveFormatFields& format, size_t length = 16)
-    {
-        std::vector<uint8_t> body(std::max<size_t>(length, WaveFormatSize), 0xEE);
-        EncodeWaveFormat(format, std::span<uint8_t, WaveFormatSize>(body.data(), WaveFormatSize));
-        body.resize(length);
-        return Chunk("fmt ", body);
-    }
-    WaveBytes& Data(size_t length)
-    {
-        std::vector<uint8_t> samples(length);
-        for (size_t i = 0; i < length; ++i) samples[i] = static_cast<uint8_t>(i * 7 + 3);
-        return Chunk("data", samples);
-    }
-    std::vector<uint8_t> Bytes(int64_t riffSize = -1) const
-    {
-        std::vector<uint8_t> file = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
-        WriteLe32(&file[4], static_cast<uint32_t>(riffSize >= 0 ? riffSize : static_cast<int64_t>(4 + bytes_.size())));
-        file.insert(file.end(), bytes_.begin(), bytes_.end());
-        return file;
-    }
-
-private:
-    std::vector<uint8_t> bytes_;
-};
-
 TEST(WaveFormatTest, PcmFormatsGiveTheirSizesAndDuration)
 {
     const auto FourBit = [] {
-        WaveFormatFields format = Pcm(1, 8000, 4);
+        WaveFormatFields format = PcmFormat(1, 8000, 4);
         format.blockAlign = 1;
         format.averageBytesPerSecond = 4000;
         return format;
@@ -82,14 +34,14 @@ TEST(WaveFormatTest, PcmFormatsGiveTheirSizesAndDuration)
         int32_t frameBytes, bufferBytes;
         uint32_t durationMs;
     } const cases[] = {
-        {"44.1 kHz 16-bit stereo", Pcm(2, 44100, 16), 441000, 4, 352800, 2500},
-        {"44.1 kHz 16-bit stereo, part second", Pcm(2, 44100, 16), 176399, 4, 352800, 999},
-        {"22.05 kHz 8-bit mono", Pcm(1, 22050, 8), 11025, 1, 44100, 500},
-        {"48 kHz 24-bit 6 channels", Pcm(6, 48000, 24), 864000, 18, 1728000, 1000},
+        {"44.1 kHz 16-bit stereo", PcmFormat(2, 44100, 16), 441000, 4, 352800, 2500},
+        {"44.1 kHz 16-bit stereo, part second", PcmFormat(2, 44100, 16), 176399, 4, 352800, 999},
+        {"22.05 kHz 8-bit mono", PcmFormat(1, 22050, 8), 11025, 1, 44100, 500},
+        {"48 kHz 24-bit 6 channels", PcmFormat(6, 48000, 24), 864000, 18, 1728000, 1000},
         {"4-bit: frame bytes 0", FourBit(), 4000, 0, 8000, 1000},
     };
     for (const Case& c : cases) {
-        const std::vector<uint8_t> entry = WaveBytes().Format(c.format).Data(c.dataLength).Bytes();
+        const std::vector<uint8_t> entry = WaveEntry().Format(c.format).Data(SampleBytes(c.dataLength)).Bytes();
         const WaveInfo info = ParseWave(entry);
         EXPECT_EQ(info.status, WaveStatusOk) << c.name;
         EXPECT_EQ(info.format, c.format) << c.name;
@@ -120,9 +72,9 @@ TEST(WaveFormatTest, DurationIsComputedInExtendedPrecision)
         {1, 4294967, 4294967000u},
     };
     for (const Case& c : cases) {
-        WaveFormatFields format = Pcm(1, c.rate, 8);
+        WaveFormatFields format = PcmFormat(1, c.rate, 8);
         // The walk never reads the samples: a data chunk header alone will do.
-        const std::vector<uint8_t> entry = WaveBytes().Format(format).Chunk("data", {}, c.size).Bytes();
+        const std::vector<uint8_t> entry = WaveEntry().Format(format).Chunk("data", {}, c.size).Bytes();
         const WaveInfo info = ParseWave(entry);
         EXPECT_EQ(info.status, WaveStatusOk) << c.size << " / " << c.rate;
         EXPECT_EQ(info.dataLength, c.size);
@@ -134,19 +86,19 @@ TEST(WaveFormatTest, DurationIsComputedInExtendedPrecision)
 // RIFF size means nothing.
 TEST(WaveFormatTest, SkipsOtherChunksByTheirSizeAlone)
 {
-    const WaveFormatFields format = Pcm(2, 44100, 16);
+    const WaveFormatFields format = PcmFormat(2, 44100, 16);
     struct Case {
         const char* name;
         std::vector<uint8_t> entry;
         uint64_t dataStart;
     } const cases[] = {
         {"LIST between fmt and data",
-         WaveBytes().Format(format).Chunk("LIST", std::vector<uint8_t>(26, 'x')).Data(400).Bytes(), 78},
+         WaveEntry().Format(format).Chunk("LIST", std::vector<uint8_t>(26, 'x')).Data(SampleBytes(400)).Bytes(), 78},
         {"odd-sized chunks, no pad byte",
-         WaveBytes().Chunk("junk", {1, 2, 3}).Format(format).Chunk("fact", {4}).Data(400).Bytes(), 64},
-        {"empty chunk", WaveBytes().Format(format).Chunk("cue ", {}).Data(400).Bytes(), 52},
-        {"RIFF size 0", WaveBytes().Format(format).Data(400).Bytes(0), 44},
-        {"RIFF size too large", WaveBytes().Format(format).Data(400).Bytes(0xFFFFFFFF), 44},
+         WaveEntry().Chunk("junk", {1, 2, 3}).Format(format).Chunk("fact", {4}).Data(SampleBytes(400)).Bytes(), 64},
+        {"empty chunk", WaveEntry().Format(format).Chunk("cue ", {}).Data(SampleBytes(400)).Bytes(), 52},
+        {"RIFF size 0", WaveEntry().Format(format).Data(SampleBytes(400)).Bytes(0), 44},
+        {"RIFF size too large", WaveEntry().Format(format).Data(SampleBytes(400)).Bytes(0xFFFFFFFF), 44},
     };
     for (const Case& c : cases) {
         const WaveInfo info = ParseWave(c.entry);
@@ -163,9 +115,9 @@ TEST(WaveFormatTest, SkipsOtherChunksByTheirSizeAlone)
 // then finds no "data" and takes the duration from the garbled header.
 TEST(WaveFormatTest, APadByteIsNotSkipped)
 {
-    std::vector<uint8_t> entry = WaveBytes().Format(Pcm(1, 8000, 8)).Chunk("odd ", {9}).Bytes();
+    std::vector<uint8_t> entry = WaveEntry().Format(PcmFormat(1, 8000, 8)).Chunk("odd ", {9}).Bytes();
     entry.push_back(0);  // pad
-    const std::vector<uint8_t> data = WaveBytes().Data(8).Bytes();
+    const std::vector<uint8_t> data = WaveEntry().Data(SampleBytes(8)).Bytes();
     entry.insert(entry.end(), data.begin() + 12, data.end());
     const WaveInfo info = ParseWave(entry);
     EXPECT_EQ(info.status, WaveStatusOk);
@@ -177,12 +129,12 @@ TEST(WaveFormatTest, APadByteIsNotSkipped)
 // previous sound's format.
 TEST(WaveFormatTest, FormatKeepsWhatNoFmtChunkOverwrote)
 {
-    WaveFormatFields previous = Pcm(2, 44100, 16);
+    WaveFormatFields previous = PcmFormat(2, 44100, 16);
     previous.extraBytes = 22;
-    const WaveFormatFields mono = Pcm(1, 22050, 8);
+    const WaveFormatFields mono = PcmFormat(1, 22050, 8);
 
     // data before fmt: the walk ends at data, the previous format stays.
-    WaveInfo info = ParseWave(WaveBytes().Data(100).Format(mono).Bytes(), previous);
+    WaveInfo info = ParseWave(WaveEntry().Data(SampleBytes(100)).Format(mono).Bytes(), previous);
     EXPECT_EQ(info.status, WaveStatusOk);
     EXPECT_FALSE(info.formatRead);
     EXPECT_TRUE(info.dataFound);
@@ -191,16 +143,16 @@ TEST(WaveFormatTest, FormatKeepsWhatNoFmtChunkOverwrote)
     EXPECT_EQ(info.frameBytes, 4);
 
     // Without a previous format there is no byte rate: no duration.
-    info = ParseWave(WaveBytes().Data(100).Format(mono).Bytes());
+    info = ParseWave(WaveEntry().Data(SampleBytes(100)).Format(mono).Bytes());
     EXPECT_EQ(info.status, WaveStatusFailed);
     EXPECT_EQ(info.failure, WaveFailure::ZeroByteRate);
 
     // A 16-byte chunk: the extra-bytes count becomes 0 all the same.
-    info = ParseWave(WaveBytes().Format(mono, 16).Data(100).Bytes(), previous);
+    info = ParseWave(WaveEntry().Format(mono, 16).Data(SampleBytes(100)).Bytes(), previous);
     EXPECT_EQ(info.format, mono);
 
     // A 6-byte chunk: tag and channels and the low half of the rate are new.
-    info = ParseWave(WaveBytes().Format(mono, 6).Data(100).Bytes(), previous);
+    info = ParseWave(WaveEntry().Format(mono, 6).Data(SampleBytes(100)).Bytes(), previous);
     WaveFormatFields mixed = previous;
     mixed.formatTag = 1;
     mixed.channels = 1;
@@ -215,10 +167,10 @@ TEST(WaveFormatTest, FormatKeepsWhatNoFmtChunkOverwrote)
 // the rest is skipped, the data follows.
 TEST(WaveFormatTest, LongFmtChunkIsSkippedToItsEnd)
 {
-    WaveFormatFields format = Pcm(2, 48000, 16);
+    WaveFormatFields format = PcmFormat(2, 48000, 16);
     format.formatTag = 0xFFFE;
     format.extraBytes = 22;
-    const WaveInfo info = ParseWave(WaveBytes().Format(format, 40).Chunk("data", {}, 96000).Bytes());
+    const WaveInfo info = ParseWave(WaveEntry().Format(format, 40).Chunk("data", {}, 96000).Bytes());
     EXPECT_EQ(info.status, WaveStatusOk);
     WaveFormatFields expected = format;
     expected.extraBytes = 0;
@@ -231,7 +183,7 @@ TEST(WaveFormatTest, LongFmtChunkIsSkippedToItsEnd)
 TEST(WaveFormatTest, BrokenEntriesFailOrStopCleanly)
 {
     const std::vector<uint8_t> good =
-        WaveBytes().Format(Pcm(2, 44100, 16)).Chunk("LIST", {1, 2, 3, 4}).Data(16).Bytes();
+        WaveEntry().Format(PcmFormat(2, 44100, 16)).Chunk("LIST", {1, 2, 3, 4}).Data(SampleBytes(16)).Bytes();
     auto with = [&](size_t at, std::vector<uint8_t> bytes) {
         std::vector<uint8_t> entry = good;
         std::memcpy(&entry[at], bytes.data(), bytes.size());
@@ -287,7 +239,7 @@ TEST(WaveFormatTest, BrokenEntriesFailOrStopCleanly)
 TEST(WaveFormatTest, ShortLastHeaderKeepsTheBytesThatDidNotArrive)
 {
     std::vector<uint8_t> entry =
-        WaveBytes().Format(Pcm(1, 1024, 8)).Chunk("LIST", std::vector<uint8_t>(0x10203, 0)).Bytes();
+        WaveEntry().Format(PcmFormat(1, 1024, 8)).Chunk("LIST", std::vector<uint8_t>(0x10203, 0)).Bytes();
     entry.insert(entry.end(), {'d', 'a', 't', 'a', 0x07});  // five of eight bytes
     const WaveInfo info = ParseWave(entry);
     EXPECT_EQ(info.status, WaveStatusOk);
@@ -299,7 +251,7 @@ class WaveArchiveTest : public testing::Test {
 protected:
     static std::vector<uint8_t> Entry()
     {
-        return WaveBytes().Format(Pcm(2, 44100, 16)).Chunk("LIST", {1, 2, 3}).Data(5000).Bytes();
+        return WaveEntry().Format(PcmFormat(2, 44100, 16)).Chunk("LIST", {1, 2, 3}).Data(SampleBytes(5000)).Bytes();
     }
 };
 

@@ -16,6 +16,19 @@ std::string ReadTextFile(const fs::path& path)
     return std::string(std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>());
 }
 
+std::vector<uint8_t> ReadFileBytes(const fs::path& path)
+{
+    std::ifstream input(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>());
+}
+
+size_t LineCount(const std::string& text)
+{
+    size_t lines = 0;
+    for (char c : text) lines += c == '\n';
+    return lines;
+}
+
 std::string ShellQuote(const std::string& text)
 {
 #ifdef _WIN32

@@ -17,6 +17,9 @@ struct RunResult {
 };
 
 std::string ReadTextFile(const std::filesystem::path& path);
+std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path);
+// The number of newline characters in the text.
+size_t LineCount(const std::string& text);
 // The argument quoted for the system's shell.
 std::string ShellQuote(const std::string& text);
 

@@ -14,6 +14,7 @@
 #include "imaging/PictureLoader.h"
 #include "tests/support/ArchiveTestSupport.h"
 #include "tests/support/JpegFixtures.h"
+#include "tests/support/ScrtoolRun.h"
 #include "tools/authoring/ImageFileWriter.h"
 #include "tools/authoring/InformationBlock.h"
 #include "tools/authoring/ScenarioText.h"
@@ -25,7 +26,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <map>
 #include <random>
 #include <span>
@@ -33,31 +33,9 @@
 #include <string>
 #include <vector>
 
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
-
 namespace fs = std::filesystem;
 
 namespace {
-
-struct RunResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::vector<uint8_t> ReadBytes(const fs::path& path)
-{
-    std::ifstream input(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>());
-}
-
-std::string ReadText(const fs::path& path)
-{
-    const std::vector<uint8_t> bytes = ReadBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
 
 void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes)
 {
@@ -69,17 +47,6 @@ void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes)
 void WriteText(const fs::path& path, const std::string& text)
 {
     WriteBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
-}
-
-std::string Quote(const std::string& text)
-{
-#ifdef _WIN32
-    return "\"" + text + "\"";
-#else
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-#endif
 }
 
 // The 1-based line of the first line of text that contains needle.
@@ -220,7 +187,9 @@ std::string CompareColours(const SourcePicture& expected, int width, int height,
 std::vector<uint8_t> WaveFile(const std::vector<uint8_t>& samples, bool listChunk = false)
 {
     std::vector<uint8_t> wave;
-    const auto text = [&](const char* four) { wave.insert(wave.end(), four, four + 4); };
+    const auto text = [&](const char* four) {
+        for (int i = 0; i < 4; ++i) wave.push_back(static_cast<uint8_t>(four[i]));
+    };
     const auto le32 = [&](uint32_t value) {
         for (int i = 0; i < 4; ++i) wave.push_back(static_cast<uint8_t>(value >> (8 * i)));
     };
@@ -266,44 +235,18 @@ const char* const ScenarioText =
     "wait setting:0\n"
     "jump start\n";
 
-class PackCommandTest : public testing::Test {
+class PackCommandTest : public ScrtoolFixture {
 protected:
     void SetUp() override
     {
-        const char* tool = std::getenv("SCRTOOL");
-        ASSERT_NE(tool, nullptr) << "SCRTOOL must name the built scrtool";
-        tool_ = tool;
-        std::random_device random;
-        folder_ = fs::temp_directory_path() / ("scrtool_pack_" + std::to_string(random()) + std::to_string(random()));
+        ScrtoolFixture::SetUp();
+        if (HasFatalFailure()) return;
         fs::create_directories(folder_ / "out");
-    }
-
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
     }
 
     // Runs scrtool in the test folder, so that relative names are as users
     // write them.
-    RunResult Run(const std::vector<std::string>& arguments)
-    {
-        const fs::path out = folder_ / "stdout.bin";
-        const fs::path err = folder_ / "stderr.txt";
-        std::string command = "cd " + Quote(folder_.string()) + " && " + Quote(tool_);
-        for (const std::string& argument : arguments) command += " " + Quote(argument);
-        command += " >" + Quote(out.string()) + " 2>" + Quote(err.string());
-        const int status = std::system(command.c_str());
-        RunResult result;
-#ifdef _WIN32
-        result.exitCode = status;
-#else
-        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-        result.out = ReadText(out);
-        result.err = ReadText(err);
-        return result;
-    }
+    RunResult Run(const std::vector<std::string>& arguments) { return ScrtoolFixture::Run(arguments, folder_); }
 
     // Packs manifest.toml with this text; OUT is out/NAME.
     RunResult Pack(const std::string& manifest, const std::string& name, const std::vector<std::string>& more = {})
@@ -322,9 +265,6 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
-
-    std::string tool_;
-    fs::path folder_;
 };
 
 struct PictureCase {
@@ -461,11 +401,11 @@ TEST_F(PackCommandTest, PackedArchiveGivesBackEveryEntry)
     EXPECT_EQ(packed.out, "");
     EXPECT_EQ(packed.err, "");
     EXPECT_EQ(OutListing(), std::vector<std::string>{"show.brsc"});
-    const std::vector<uint8_t> archiveBytes = ReadBytes(folder_ / "out/show.brsc");
+    const std::vector<uint8_t> archiveBytes = ReadFileBytes(folder_ / "out/show.brsc");
 
     // Same manifest, same files: the same bytes.
     ASSERT_EQ(Pack(FullManifest(), "again.brsc").exitCode, 0);
-    EXPECT_TRUE(ReadBytes(folder_ / "out/again.brsc") == archiveBytes);
+    EXPECT_TRUE(ReadFileBytes(folder_ / "out/again.brsc") == archiveBytes);
 
     // Block code in the trailer: block size 256 (k 0), interleave 2 (m 0).
     EXPECT_EQ(archiveBytes[archiveBytes.size() - 64 + 46], 0);
@@ -552,7 +492,7 @@ TEST_F(PackCommandTest, PackedArchiveGivesBackEveryEntry)
         const RunResult result = Run({"picture", "out/show.brsc", std::to_string(c.id), pam});
         ASSERT_EQ(result.exitCode, 0) << result.err;
         const SourcePicture& expected = sources.at(c.expected ? c.expected : c.file);
-        const std::string text = ReadText(folder_ / pam);
+        const std::string text = ReadTextFile(folder_ / pam);
         const std::string header = "P7\nWIDTH " + std::to_string(expected.width) + "\nHEIGHT " +
                                    std::to_string(expected.height) + "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
         ASSERT_EQ(text.substr(0, header.size()), header);
@@ -598,7 +538,7 @@ TEST_F(PackCommandTest, EncryptionModesFollowTheBlockSizeAndInterleave)
     }
     const RunResult packed = Pack(manifest, "modes.brsc");
     ASSERT_EQ(packed.exitCode, 0) << packed.err;
-    const std::vector<uint8_t> archive = ReadBytes(folder_ / "out/modes.brsc");
+    const std::vector<uint8_t> archive = ReadFileBytes(folder_ / "out/modes.brsc");
     EXPECT_EQ(archive[archive.size() - 64 + 46], 1 << 2 | 1);  // k 1 (512), m 1 (mask 3)
 
     const RunResult listed = Run({"list", "out/modes.brsc"});
@@ -640,7 +580,7 @@ TEST_F(PackCommandTest, AppendsTheArchiveToAProgram)
         const RunResult packed = Run({"pack", "manifest.toml", "--append-to", c.program, "-o", c.out});
         ASSERT_EQ(packed.exitCode, 0) << packed.err;
         EXPECT_EQ(packed.err, "");
-        const std::vector<uint8_t> bytes = ReadBytes(folder_ / c.out);
+        const std::vector<uint8_t> bytes = ReadFileBytes(folder_ / c.out);
         ASSERT_GT(bytes.size(), program.size());
         EXPECT_TRUE(std::equal(program.begin(), program.end(), bytes.begin()));
         EXPECT_TRUE((fs::status(folder_ / c.out).permissions() & fs::perms::owner_exec) != fs::perms::none);
@@ -660,7 +600,7 @@ TEST_F(PackCommandTest, AppendsTheArchiveToAProgram)
         EXPECT_TRUE(scenario.out == std::string(scenarioEntry.begin(), scenarioEntry.end()));
     }
     // Packing into the program itself appended to the original bytes, once.
-    EXPECT_EQ(ReadBytes(folder_ / "saver.scr").size(), ReadBytes(folder_ / "out/copy.scr").size());
+    EXPECT_EQ(ReadFileBytes(folder_ / "saver.scr").size(), ReadFileBytes(folder_ / "out/copy.scr").size());
 }
 
 // Failures: one line naming the file (and line) at fault and the problem,
@@ -751,7 +691,7 @@ TEST_F(PackCommandTest, FailuresNameTheFileAndLeaveNoOutput)
     // An OUT that exists is kept as it was.
     WriteText(folder_ / "out/show.brsc", "the old archive");
     EXPECT_EQ(Pack(missing, "show.brsc").exitCode, 1);
-    EXPECT_EQ(ReadText(folder_ / "out/show.brsc"), "the old archive");
+    EXPECT_EQ(ReadTextFile(folder_ / "out/show.brsc"), "the old archive");
     EXPECT_EQ(OutListing(), std::vector<std::string>{"show.brsc"});
     // A folder that does not exist.
     WriteText(folder_ / "manifest.toml", good);
@@ -788,7 +728,7 @@ TEST_F(PackCommandTest, CommandLineMistakesAreUsageErrors)
     const RunResult empty = Run({"pack", "manifest.toml", "--output=empty.brsc"});
     ASSERT_EQ(empty.exitCode, 0) << empty.err;
     ResArchive archive;
-    EXPECT_EQ(OpenArchiveBytes(archive, ReadBytes(folder_ / "empty.brsc")), 0);
+    EXPECT_EQ(OpenArchiveBytes(archive, ReadFileBytes(folder_ / "empty.brsc")), 0);
 }
 
 // ---------------------------------------------------------------------------

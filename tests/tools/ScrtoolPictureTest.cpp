@@ -6,55 +6,19 @@
 
 #include "ZULResourceUtilLib/ResArchive.h"
 #include "platform/TRect.h"
+#include "tests/support/ScrtoolRun.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <random>
 #include <set>
 #include <string>
 #include <vector>
 
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
-
 namespace fs = std::filesystem;
 
 namespace {
-
-struct RunResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadText(const fs::path& path)
-{
-    std::ifstream input(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>());
-}
-
-std::string Quote(const std::string& text)
-{
-#ifdef _WIN32
-    return "\"" + text + "\"";
-#else
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-#endif
-}
-
-size_t LineCount(const std::string& text)
-{
-    size_t lines = 0;
-    for (char c : text) lines += c == '\n';
-    return lines;
-}
 
 uint32_t ReadBe32(const std::string& bytes, size_t at)
 {
@@ -102,15 +66,12 @@ std::string PamOf(int width, int height, const std::vector<uint8_t>& bgra)
     return pam;
 }
 
-class ScrtoolPictureTest : public testing::Test {
+class ScrtoolPictureTest : public ScrtoolFixture {
 protected:
     void SetUp() override
     {
-        const char* tool = std::getenv("SCRTOOL");
-        ASSERT_NE(tool, nullptr) << "SCRTOOL must name the built scrtool";
-        tool_ = tool;
-        std::random_device random;
-        folder_ = fs::temp_directory_path() / ("scrtool_picture_" + std::to_string(random()) + std::to_string(random()));
+        ScrtoolFixture::SetUp();
+        if (HasFatalFailure()) return;
         fs::create_directories(folder_ / "work");
 
         ArchiveOptions options;
@@ -125,35 +86,7 @@ protected:
         std::vector<uint8_t> shortEntry = RawEntry(32, 4, 2, Picture4x2);
         shortEntry.resize(20);
         writer.Add({ResTagPicture, 7, 0, shortEntry, {}, {}});
-        archive_ = (folder_ / "pictures.brsc").string();
-        const std::vector<uint8_t> bytes = writer.Build();
-        std::ofstream(archive_, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    }
-
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
-
-    RunResult Run(const std::vector<std::string>& arguments)
-    {
-        const fs::path out = folder_ / "stdout.bin";
-        const fs::path err = folder_ / "stderr.txt";
-        std::string command = Quote(tool_);
-        for (const std::string& argument : arguments) command += " " + Quote(argument);
-        command += " >" + Quote(out.string()) + " 2>" + Quote(err.string());
-        const int status = std::system(command.c_str());
-        RunResult result;
-#ifdef _WIN32
-        result.exitCode = status;
-#else
-        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-        result.out = ReadText(out);
-        result.err = ReadText(err);
-        return result;
+        archive_ = Write("pictures.brsc", writer.Build());
     }
 
     // An output file in the work folder, where nothing else is written.
@@ -166,8 +99,6 @@ protected:
         return names;
     }
 
-    std::string tool_;
-    fs::path folder_;
     std::string archive_;
 };
 
@@ -186,7 +117,7 @@ TEST_F(ScrtoolPictureTest, PamHoldsTheLoadedPictureExactly)
         EXPECT_EQ(result.exitCode, 0) << c.id << ": " << result.err;
         EXPECT_EQ(result.out, "");
         EXPECT_EQ(result.err, "");
-        EXPECT_TRUE(ReadText(Out("picture.pam")) == PamOf(4, 2, c.bgra)) << c.id;
+        EXPECT_TRUE(ReadTextFile(Out("picture.pam")) == PamOf(4, 2, c.bgra)) << c.id;
     }
 }
 
@@ -211,7 +142,7 @@ TEST_F(ScrtoolPictureTest, PlaceCentresTheFittedPictureOnBlack)
         arguments.insert(arguments.end(), c.options.begin(), c.options.end());
         const RunResult result = Run(arguments);
         ASSERT_EQ(result.exitCode, 0) << c.options[0] << ": " << result.err;
-        const std::string pam = ReadText(Out("placed.pam"));
+        const std::string pam = ReadTextFile(Out("placed.pam"));
         const std::string header = PamHeader(c.width, c.height);
         ASSERT_EQ(pam.size(), header.size() + size_t(c.width) * c.height * 4) << c.options[0];
         ASSERT_EQ(pam.substr(0, header.size()), header);
@@ -245,7 +176,7 @@ TEST_F(ScrtoolPictureTest, PngHasThePictureSize)
         arguments.insert(arguments.end(), c.options.begin(), c.options.end());
         const RunResult result = Run(arguments);
         ASSERT_EQ(result.exitCode, 0) << result.err;
-        const std::string png = ReadText(Out("picture.PNG"));
+        const std::string png = ReadTextFile(Out("picture.PNG"));
         ASSERT_GT(png.size(), 8u + 25 + 12);
         EXPECT_EQ(png.substr(0, 16), std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16));
         EXPECT_EQ(ReadBe32(png, 16), c.width);
@@ -317,7 +248,7 @@ TEST_F(ScrtoolPictureTest, FailuresGiveOneLineAndLeaveOutUntouched)
     std::ofstream(Out("kept.png"), std::ios::binary) << "older picture";
     const RunResult failed = Run({"picture", archive_, "6", Out("kept.png")});
     EXPECT_EQ(failed.exitCode, 1);
-    EXPECT_EQ(ReadText(Out("kept.png")), "older picture");
+    EXPECT_EQ(ReadTextFile(Out("kept.png")), "older picture");
     EXPECT_EQ(WorkListing(), std::set<std::string>{"kept.png"});
 }
 

@@ -7,20 +7,13 @@
 #include "ZULResourceUtilLib/LittleEndian.h"
 #include "ZULResourceUtilLib/ResArchive.h"
 #include "tests/support/ArchiveTestSupport.h"
+#include "tests/support/ScrtoolRun.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
 #include <string>
 #include <vector>
-
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
 
 namespace fs = std::filesystem;
 
@@ -28,98 +21,18 @@ namespace {
 
 constexpr uint32_t KeySeed = 0x00C0FFEEu;
 
-struct RunResult {
-    int exitCode = -1;
-    bool crashed = false;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadText(const fs::path& path)
-{
-    std::ifstream input(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>());
-}
-
 std::string AsString(const std::vector<uint8_t>& bytes)
 {
     return std::string(bytes.begin(), bytes.end());
 }
 
-std::string Quote(const std::string& text)
-{
-#ifdef _WIN32
-    return "\"" + text + "\"";
-#else
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-#endif
-}
-
-size_t LineCount(const std::string& text)
-{
-    size_t lines = 0;
-    for (char c : text) lines += c == '\n';
-    return lines;
-}
-
-class ScrtoolTest : public testing::Test {
+class ScrtoolTest : public ScrtoolFixture {
 protected:
-    void SetUp() override
-    {
-        const char* tool = std::getenv("SCRTOOL");
-        ASSERT_NE(tool, nullptr) << "SCRTOOL must name the built scrtool";
-        tool_ = tool;
-        std::random_device random;
-        folder_ = fs::temp_directory_path() / ("scrtool_test_" + std::to_string(random()) + std::to_string(random()));
-        fs::create_directories(folder_);
-    }
-
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
-
-    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes)
-    {
-        const fs::path path = folder_ / name;
-        std::ofstream output(path, std::ios::binary);
-        output.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        return path.string();
-    }
-
-    // Runs scrtool with the arguments; in `directory` when one is given.
-    RunResult Run(const std::vector<std::string>& arguments, const fs::path& directory = {})
-    {
-        const fs::path out = folder_ / "stdout.bin";
-        const fs::path err = folder_ / "stderr.txt";
-        std::string command = directory.empty() ? "" : "cd " + Quote(directory.string()) + " && ";
-        command += Quote(tool_);
-        for (const std::string& argument : arguments) command += " " + Quote(argument);
-        command += " >" + Quote(out.string()) + " 2>" + Quote(err.string());
-        const int status = std::system(command.c_str());
-        RunResult result;
-#ifdef _WIN32
-        result.exitCode = status;
-#else
-        result.crashed = !WIFEXITED(status);
-        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-        result.out = ReadText(out);
-        result.err = ReadText(err);
-        return result;
-    }
-
     static std::string OpenError(const std::string& path, int errorNumber)
     {
         return "scrtool: " + path + ": cannot open archive: error " + std::to_string(errorNumber) + " (" +
                ResErrorMeaning(errorNumber) + ")\n";
     }
-
-    std::string tool_;
-    fs::path folder_;
 };
 
 // Entries in several groups, with prefixes and suffixes, every mode, and the

@@ -9,6 +9,7 @@
 #include "imaging/PictureLoader.h"
 #include "tests/support/ArchiveTestSupport.h"
 #include "tests/support/JpegFixtures.h"
+#include "tests/support/ScrtoolRun.h"
 #include "tools/authoring/ArchiveWriter.h"
 #include "tools/authoring/InformationBlock.h"
 #include "tools/authoring/Manifest.h"
@@ -20,17 +21,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <map>
-#include <random>
 #include <set>
 #include <string>
 #include <vector>
-
-#include <sys/wait.h>
 
 namespace fs = std::filesystem;
 
@@ -183,71 +179,8 @@ std::vector<uint8_t> ExpectedRgba(const std::vector<uint8_t>& rawEntry)
     return rgba;
 }
 
-std::vector<uint8_t> ReadBytes(const fs::path& path)
-{
-    std::ifstream input(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>());
-}
-
-std::string ReadText(const fs::path& path)
-{
-    const std::vector<uint8_t> bytes = ReadBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
-std::string Quote(const std::string& text)
-{
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-struct RunResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-class UnpackCommandTest : public testing::Test {
+class UnpackCommandTest : public ScrtoolFixture {
 protected:
-    void SetUp() override
-    {
-        const char* tool = std::getenv("SCRTOOL");
-        ASSERT_NE(tool, nullptr) << "SCRTOOL must name the built scrtool";
-        tool_ = tool;
-        std::random_device random;
-        folder_ = fs::temp_directory_path() / ("scrtool_unpack_" + std::to_string(random()) + std::to_string(random()));
-        fs::create_directories(folder_);
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
-
-    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes)
-    {
-        const fs::path path = folder_ / name;
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        return path.string();
-    }
-
-    RunResult Run(const std::vector<std::string>& arguments)
-    {
-        const fs::path out = folder_ / "stdout.txt";
-        const fs::path err = folder_ / "stderr.txt";
-        std::string command = Quote(tool_);
-        for (const std::string& argument : arguments) command += " " + Quote(argument);
-        command += " >" + Quote(out.string()) + " 2>" + Quote(err.string());
-        const int status = std::system(command.c_str());
-        RunResult result;
-        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result.out = ReadText(out);
-        result.err = ReadText(err);
-        return result;
-    }
-
     // Every file under dir, as paths relative to it.
     static std::set<std::string> Files(const fs::path& dir)
     {
@@ -256,9 +189,6 @@ protected:
             if (item.is_regular_file()) names.insert(fs::relative(item.path(), dir).generic_string());
         return names;
     }
-
-    std::string tool_;
-    fs::path folder_;
 };
 
 TEST_F(UnpackCommandTest, WritesEveryEntryAndAManifestThatDescribesIt)
@@ -275,14 +205,14 @@ TEST_F(UnpackCommandTest, WritesEveryEntryAndAManifestThatDescribesIt)
                                                  "sounds/21.wav", "sounds/22.wav"}));
     // Bytes as stored: sounds (also one the saver cannot play) and the JPEG
     // stream behind header and palette.
-    EXPECT_TRUE(ReadBytes(dir / "sounds/21.wav") == source.sounds.at(21));
-    EXPECT_TRUE(ReadBytes(dir / "sounds/22.wav") == source.sounds.at(22));
-    EXPECT_TRUE(ReadBytes(dir / "pictures/4.jpg") == source.jpeg);
-    EXPECT_EQ(ReadText(dir / "scenario.txt"), DescribeScenarioEntry(source.scenario));
+    EXPECT_TRUE(ReadFileBytes(dir / "sounds/21.wav") == source.sounds.at(21));
+    EXPECT_TRUE(ReadFileBytes(dir / "sounds/22.wav") == source.sounds.at(22));
+    EXPECT_TRUE(ReadFileBytes(dir / "pictures/4.jpg") == source.jpeg);
+    EXPECT_EQ(ReadTextFile(dir / "scenario.txt"), DescribeScenarioEntry(source.scenario));
 
     // Pictures as the loader shows them, zlib rows converted as well.
     for (uint32_t id : {1u, 2u, 3u, 5u, 6u}) {
-        const std::vector<uint8_t> png = ReadBytes(dir / "pictures" / (std::to_string(id) + ".png"));
+        const std::vector<uint8_t> png = ReadFileBytes(dir / "pictures" / (std::to_string(id) + ".png"));
         const RgbaImage image = DecodePng(png);
         EXPECT_TRUE(image.pixels == ExpectedRgba(source.pictures.at(id).rawTwin)) << "picture " << id;
     }
@@ -359,19 +289,19 @@ TEST_F(UnpackCommandTest, WritesIntoAFolderThatIsNotEmptyOnlyWithForce)
     EXPECT_EQ(result.err,
               "scrtool: " + dir.string() + ": the folder is not empty (give --force to write into it anyway)\n");
     EXPECT_EQ(Files(dir), (std::set<std::string>{"keep.txt", "manifest.toml"}));
-    EXPECT_EQ(ReadText(dir / "manifest.toml"), "old");
+    EXPECT_EQ(ReadTextFile(dir / "manifest.toml"), "old");
 
     result = Run({"unpack", "--force", archive, dir.string()});
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(ReadText(dir / "keep.txt"), "k");
-    EXPECT_EQ(ReadText(dir / "manifest.toml").rfind("# What goes into the archive", 0), 0u);
+    EXPECT_EQ(ReadTextFile(dir / "keep.txt"), "k");
+    EXPECT_EQ(ReadTextFile(dir / "manifest.toml").rfind("# What goes into the archive", 0), 0u);
 
     // A file where the folder should be is left alone.
     const std::string file = Write("plain", {'p'});
     result = Run({"unpack", archive, file, "--force"});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.err, "scrtool: " + file + ": exists and is not a folder\n");
-    EXPECT_EQ(ReadText(file), "p");
+    EXPECT_EQ(ReadTextFile(file), "p");
 
     result = Run({"unpack", archive, dir.string(), "--force=yes"});
     EXPECT_EQ(result.exitCode, 2);

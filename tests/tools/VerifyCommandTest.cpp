@@ -7,6 +7,7 @@
 
 #include "tests/support/ArchiveTestSupport.h"
 #include "tests/support/JpegFixtures.h"
+#include "tests/support/ScrtoolRun.h"
 #include "tools/authoring/ArchiveWriter.h"
 #include "tools/authoring/InformationBlock.h"
 #include "tools/authoring/PictureEntryWriter.h"
@@ -16,20 +17,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <map>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
-
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
 
 namespace fs = std::filesystem;
 
@@ -331,68 +324,7 @@ TEST(ArchiveVerifierTest, MissingReferencesAreWarningsOnly)
 // ---------------------------------------------------------------------------
 // The built tool.
 
-struct RunResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadText(const fs::path& path)
-{
-    std::ifstream input(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>());
-}
-
-std::string Quote(const std::string& text)
-{
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-class VerifyCommandTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        const char* tool = std::getenv("SCRTOOL");
-        ASSERT_NE(tool, nullptr) << "SCRTOOL must name the built scrtool";
-        tool_ = tool;
-        std::random_device random;
-        folder_ = fs::temp_directory_path() / ("scrtool_verify_" + std::to_string(random()) + std::to_string(random()));
-        fs::create_directories(folder_);
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
-
-    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes)
-    {
-        const fs::path path = folder_ / name;
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        return path.string();
-    }
-
-    RunResult Run(const std::vector<std::string>& arguments)
-    {
-        const fs::path out = folder_ / "stdout.txt";
-        const fs::path err = folder_ / "stderr.txt";
-        std::string command = Quote(tool_);
-        for (const std::string& argument : arguments) command += " " + Quote(argument);
-        command += " >" + Quote(out.string()) + " 2>" + Quote(err.string());
-        const int status = std::system(command.c_str());
-        RunResult result;
-        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result.out = ReadText(out);
-        result.err = ReadText(err);
-        return result;
-    }
-
-    std::string tool_;
-    fs::path folder_;
-};
+class VerifyCommandTest : public ScrtoolFixture {};
 
 TEST_F(VerifyCommandTest, WellFormedArchiveExitsZeroWithASummary)
 {
