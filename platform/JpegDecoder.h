@@ -16,3 +16,8 @@ class TStream;
 constexpr int32_t MaximumJpegDimension = 16384;
 
 std::unique_ptr<TBitmap> DecodeJpeg(TStream& stream);
+
+// The bytes from the stream's position to its end, for the decoders; null
+// (with *size 0) when there are none or they cannot be held. A stream that
+// ends early gives what it had.
+std::unique_ptr<unsigned char[]> ReadJpegBytes(TStream& stream, size_t* size);

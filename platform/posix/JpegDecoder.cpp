@@ -102,22 +102,9 @@ bool RunDecoder(DecodeJob* job, const unsigned char* data, unsigned long size)
 
 std::unique_ptr<TBitmap> DecodeJpeg(TStream& stream)
 {
-    const int64_t start = stream.Position();
-    const int64_t end = stream.Seek(int64_t{0}, SeekOrigin::End);
-    if (start < 0 || end <= start || stream.Seek(start, SeekOrigin::Beginning) != start) return nullptr;
-    const int64_t size = end - start;
-    if (static_cast<uint64_t>(size) > static_cast<uint64_t>(static_cast<unsigned long>(-1))) return nullptr;
-
-    std::unique_ptr<unsigned char[]> bytes(new (std::nothrow) unsigned char[static_cast<size_t>(size)]);
-    if (!bytes) return nullptr;
-    int64_t got = 0;
-    while (got < size) {
-        const int64_t read = stream.Read(bytes.get() + got, size - got);
-        if (read < 0) return nullptr;
-        if (read == 0) break;  // the rest decodes as damaged data
-        got += read;
-    }
-    if (got == 0) return nullptr;
+    size_t got = 0;
+    const std::unique_ptr<unsigned char[]> bytes = ReadJpegBytes(stream, &got);
+    if (!bytes || got > static_cast<size_t>(static_cast<unsigned long>(-1))) return nullptr;
 
     auto job = std::make_unique<DecodeJob>();  // value-initialised: all zero
     job->info.err = jpeg_std_error(&job->errors);

@@ -1,0 +1,28 @@
+#include "platform/JpegDecoder.h"
+
+#include "platform/Stream.h"
+
+#include <new>
+
+std::unique_ptr<unsigned char[]> ReadJpegBytes(TStream& stream, size_t* size)
+{
+    *size = 0;
+    const int64_t start = stream.Position();
+    const int64_t end = stream.Seek(int64_t{0}, SeekOrigin::End);
+    if (start < 0 || end <= start || stream.Seek(start, SeekOrigin::Beginning) != start) return nullptr;
+    const int64_t length = end - start;
+    if (static_cast<uint64_t>(length) > SIZE_MAX) return nullptr;
+
+    std::unique_ptr<unsigned char[]> bytes(new (std::nothrow) unsigned char[static_cast<size_t>(length)]);
+    if (!bytes) return nullptr;
+    int64_t got = 0;
+    while (got < length) {
+        const int64_t read = stream.Read(bytes.get() + got, length - got);
+        if (read < 0) return nullptr;
+        if (read == 0) break;  // the rest decodes as damaged data
+        got += read;
+    }
+    if (got == 0) return nullptr;
+    *size = static_cast<size_t>(got);
+    return bytes;
+}
