@@ -2,13 +2,19 @@
 
 #include <algorithm>
 
+ThreadMessageQueue::~ThreadMessageQueue()
+{
+    const std::lock_guard lock(mutex_);
+}
+
 bool ThreadMessageQueue::Post(const ThreadMessage& message)
 {
-    {
-        std::lock_guard lock(mutex_);
-        if (closed_) return false;
-        messages_.push_back(message);
-    }
+    // Notified under the lock: once a poster (a device's callback among
+    // them) has let go of the lock it touches the queue no more, so the
+    // owner may destroy the queue as soon as it can take the lock itself.
+    std::lock_guard lock(mutex_);
+    if (closed_) return false;
+    messages_.push_back(message);
     posted_.notify_all();
     return true;
 }

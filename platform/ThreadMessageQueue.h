@@ -25,6 +25,13 @@ struct ThreadMessage {
 
 class ThreadMessageQueue {
 public:
+    ThreadMessageQueue() = default;
+    // Waits for a Post that is under way on another thread (a device's
+    // callback) before the queue goes.
+    ~ThreadMessageQueue();
+    ThreadMessageQueue(const ThreadMessageQueue&) = delete;
+    ThreadMessageQueue& operator=(const ThreadMessageQueue&) = delete;
+
     // False when the queue is closed (the message is dropped).
     bool Post(const ThreadMessage& message);
     // The oldest message, if any, without waiting.

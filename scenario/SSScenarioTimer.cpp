@@ -11,6 +11,13 @@ SSScenarioTimer::SSScenarioTimer(bool createSuspended, MainThreadCalls& calls, S
 {
 }
 
+SSScenarioTimer::~SSScenarioTimer()
+{
+    // On the timer's own thread (free-on-terminate) WaitFor returns at once.
+    Terminate();
+    WaitFor();
+}
+
 void SSScenarioTimer::Hand(void (ScenarioStepTarget::*step)())
 {
     Synchronize([this, step] {

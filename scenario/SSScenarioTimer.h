@@ -58,6 +58,9 @@ public:
     // `clock` and `sleep` default to the machine's; tests pass their own.
     SSScenarioTimer(bool createSuspended, MainThreadCalls& calls, ScenarioStepTarget& target,
                     MillisecondClock* clock = nullptr, std::function<void(uint32_t)> sleep = nullptr);
+    // Ends the loop before the members it uses go: a timer deleted by its
+    // owner (not freeing itself) waits for its thread here.
+    ~SSScenarioTimer() override;
 
     // 0: each tick runs ScenarioStep; anything else: BannerStep. Set before
     // the thread is resumed; read once when it starts.

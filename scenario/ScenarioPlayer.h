@@ -13,6 +13,9 @@
 //
 // Timing: a step does nothing until StepInterval milliseconds have passed
 // since LastStepTime (unsigned 32-bit differences, so the clock may wrap).
+// A record sets StepInterval to its Delay × 10 (32-bit, as stored) or, for
+// Wait, to Arg1 seconds; a negative Wait waits 0 ms rather than wrapping to
+// weeks.
 // A running transition is advanced at most every 48 ms; the record after a
 // picture is timed from the end of its transition and waits at least the
 // picture's sound, rounded up to whole seconds.
@@ -56,6 +59,8 @@ public:
     virtual void BannerStarted() {}
 };
 
+// Clock, canvas, sound and random generator are required; they must outlive
+// the player.
 struct PlayerServices {
     MillisecondClock* clock = nullptr;
     WindowCanvas* canvas = nullptr;
@@ -100,7 +105,8 @@ public:
     // Otherwise makes the text banner and returns false. Called once.
     bool OpenScenario(const std::vector<std::filesystem::path>& archivePaths = DefaultArchivePaths());
     // The same for a PictureArchive the caller opened (archives in memory):
-    // loads the scenario, or makes the banner.
+    // loads the scenario, or makes the banner. Sounds then come from
+    // SoundArchive if the caller opened that too, otherwise from ArchivePath.
     bool LoadScenario();
     // Scenario mode's preparation when the viewer is created: the step
     // clock starts now, the rectangles cover the viewer, the screen bitmap

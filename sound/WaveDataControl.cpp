@@ -264,8 +264,13 @@ void oWaveDataControl::Stop()
 
 void oWaveDataControl::ReleaseOpening()
 {
-    for (auto& block : buffers_) {
-        if (block && block->header.prepared) device_->Unprepare(block->header);
+    // A block the device would not hand back (after a failed reset) keeps
+    // its memory until the device is gone: the driver may still read it.
+    std::unique_ptr<OutputBlock> heldByDevice[WaveMaximumBlocks];
+    for (size_t i = 0; i < WaveMaximumBlocks; ++i) {
+        std::unique_ptr<OutputBlock>& block = buffers_[i];
+        if (block && block->header.prepared && device_->Unprepare(block->header) != WaveDeviceStatus::Ok)
+            heldByDevice[i] = std::move(block);
         block.reset();
     }
     device_->Close();

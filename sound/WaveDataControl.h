@@ -47,7 +47,14 @@
 //    newer opening;
 //  - a failure while opening the device after it opened (capabilities, a
 //    block's allocation or preparation) releases what was made: blocks
-//    unprepared and freed, device closed, worker freed unstarted.
+//    unprepared and freed, device closed, worker freed unstarted;
+//  - a block the device will not hand back keeps its memory until the
+//    device is destroyed;
+//  - a negative loop count plays once;
+//  - the chunk rules of WaveFormat.h apply ("fmt " chunks longer than 18
+//    bytes are skipped to their end; chunk sizes of 2^31 or more fail);
+//  - the device's notices go to each opening's own queue (ThreadMessageQueue),
+//    not to the worker thread's system message queue.
 #pragma once
 
 #include "ZULResourceUtilLib/ResArchive.h"
