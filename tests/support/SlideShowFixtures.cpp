@@ -173,16 +173,9 @@ namespace {
 
 HeadlessOptions RigShowOptions(const RigOptions& rig, SoundPlayer* sound, std::vector<std::string>* trace)
 {
-    HeadlessOptions options;
-    options.width = rig.width;
-    options.height = rig.height;
-    options.clockStart = rig.clockStart;
-    options.seed = rig.seed;
-    options.settings = rig.settings;
-    options.soundOff = rig.soundOff;
+    HeadlessOptions options = rig;
     options.sound = sound;
     options.trace = [trace](const std::string& line) { trace->push_back(line); };
-    options.drawText = false;
     return options;
 }
 

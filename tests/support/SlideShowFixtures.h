@@ -65,13 +65,15 @@ private:
     SilentSoundPlayer measure_;
 };
 
-struct RigOptions {
-    int32_t width = 64;
-    int32_t height = 48;
-    uint32_t clockStart = 0;
-    int32_t seed = 1;
-    ScenarioSettings settings = ScenarioSettings::From(5, 1, 2);
-    bool soundOff = false;
+// The slide show's options with a small screen and no text renderer; the
+// rig fills in the sound player and the trace.
+struct RigOptions : HeadlessOptions {
+    RigOptions()
+    {
+        width = 64;
+        height = 48;
+        drawText = false;
+    }
 };
 
 // A player over an archive in memory (pictures and sounds from the same
