@@ -3,20 +3,18 @@
 // frame (picture loading included, spread over the frames). The frame
 // budget is 48 ms; a fade frame should cost well under 10 ms so that the
 // main thread stays idle most of the time.
-#include "platform/Clock.h"
-#include "platform/MemoryCanvas.h"
 #include "platform/ReadOnlyFile.h"
-#include "scenario/ScenarioPlayer.h"
+#include "scenario/HeadlessSlideShow.h"
 #include "sound/SilentSoundPlayer.h"
 #include "tools/authoring/ArchiveWriter.h"
 #include "tools/authoring/PictureEntryWriter.h"
-#include "ZULResourceUtilLib/SubtractiveRandom.h"
 
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <ctime>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -64,12 +62,6 @@ std::vector<uint8_t> SlideShowArchive(int16_t effect)
     return writer.Build();
 }
 
-class FrameCounter final : public PlayerObserver {
-public:
-    void LevelStored(int32_t) override { ++frames; }
-    int64_t frames = 0;
-};
-
 double CpuSeconds()
 {
     return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
@@ -82,22 +74,18 @@ void SlideShow_Minute1080p(benchmark::State& state)
     int64_t frames = 0;
     double cpu = 0;
     for (auto _ : state) {
-        VirtualClock clock(0);
-        MemoryCanvas canvas(Width, Height);
         SilentSoundPlayer sound;
-        SubtractiveRandom random;
-        random.Seed(1);
-        FrameCounter counter;
-        PlayerServices services;
-        services.clock = &clock;
-        services.canvas = &canvas;
-        services.sound = &sound;
-        services.random = &random;
-        services.observer = &counter;
-        ViewerSetup setup;
-        setup.width = Width;
-        setup.height = Height;
-        ScenarioPlayer player(services, setup);
+        int64_t framesShown = 0;
+        HeadlessOptions options;
+        options.width = Width;
+        options.height = Height;
+        options.sound = &sound;
+        options.drawText = false;
+        options.trace = [&framesShown](const std::string& line) {
+            if (line.find(" frame ") != std::string::npos) ++framesShown;
+        };
+        HeadlessSlideShow show(options);
+        ScenarioPlayer& player = *show.player;
         ResOpenFile(player.PictureArchive, std::make_unique<MemoryFile>(archive), "bench.brsc", ResEmbedding::SideFile,
                     0, ResArchiveKind);
         if (!player.LoadScenario() || !player.PrepareBuffers()) {
@@ -105,12 +93,9 @@ void SlideShow_Minute1080p(benchmark::State& state)
             return;
         }
         const double start = CpuSeconds();
-        for (int step = 0; step < 6000; ++step) {
-            clock.Advance(10);
-            player.ScenarioStep();
-        }
+        show.RunUntil(60000, true);
         cpu += CpuSeconds() - start;
-        frames += counter.frames;
+        frames += framesShown;
     }
     state.counters["frames_per_minute"] = benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kAvgIterations);
     state.counters["cpu_ms_per_frame"] = frames > 0 ? cpu * 1000.0 / static_cast<double>(frames) : 0.0;

@@ -9,14 +9,12 @@
 // Oracles: no crash and no sanitizer report; a scenario that loads is one
 // the format allows, and the player's record index always stands inside it;
 // a scenario that does not load gives the banner.
-#include "platform/Clock.h"
-#include "platform/MemoryCanvas.h"
 #include "platform/ReadOnlyFile.h"
-#include "scenario/ScenarioPlayer.h"
+#include "scenario/HeadlessSlideShow.h"
 #include "sound/SilentSoundPlayer.h"
+#include "tests/support/WaveFiles.h"
 #include "tools/authoring/ArchiveWriter.h"
 #include "tools/authoring/PictureEntryWriter.h"
-#include "ZULResourceUtilLib/SubtractiveRandom.h"
 
 #include <cstdlib>
 #include <memory>
@@ -35,14 +33,10 @@ std::vector<uint8_t> Picture(int width, int height, uint8_t shade)
     return BuildPictureEntry(fields, {}, std::vector<uint8_t>(size_t(fields.stride) * size_t(height), shade));
 }
 
+// 8-bit mono, 1000 bytes per second, 1.5 s.
 std::vector<uint8_t> Sound()
 {
-    // 8-bit mono, 1000 bytes per second, 1.5 s.
-    std::vector<uint8_t> wave = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0,
-                                 1,   0,   1,   0,   0xE8, 3, 0, 0, 0xE8, 3, 0, 0, 1, 0, 8, 0, 'd', 'a', 't', 'a',
-                                 0xDC, 5, 0, 0};
-    wave.insert(wave.end(), 1500, 0x80);
-    return wave;
+    return WaveEntry().Format(PcmFormat(1, 1000, 8)).Data(std::vector<uint8_t>(1500, 0x80)).Bytes();
 }
 
 }  // namespace
@@ -57,24 +51,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     writer.Add({ResTagSound, 3, 0, Sound()});
     const std::vector<uint8_t> archive = writer.Build();
 
-    VirtualClock clock(0xFFFFF000u);
-    MemoryCanvas canvas(32, 24);
     SilentSoundPlayer sound;
-    SubtractiveRandom random;
-    random.Seed(static_cast<int32_t>(size) + 1);
-    PlayerServices services;
-    services.clock = &clock;
-    services.canvas = &canvas;
-    services.sound = &sound;
-    services.random = &random;
-    ViewerSetup setup;
-    setup.width = 32;
-    setup.height = 24;
+    HeadlessOptions options;
+    options.width = 32;
+    options.height = 24;
+    options.clockStart = 0xFFFFF000u;
+    options.seed = static_cast<int32_t>(size) + 1;
     const uint8_t choice = size > 0 ? data[0] : 0;
-    setup.settings = ScenarioSettings::From(choice & 3, (choice >> 2) & 7, (choice >> 5) & 7);
-    setup.soundOff = (choice & 0x80) != 0;
+    options.settings = ScenarioSettings::From(choice & 3, (choice >> 2) & 7, (choice >> 5) & 7);
+    options.soundOff = (choice & 0x80) != 0;
+    options.sound = &sound;
+    options.drawText = false;
+    HeadlessSlideShow show(options);
+    ScenarioPlayer& player = *show.player;
 
-    ScenarioPlayer player(services, setup);
     Check(ResOpenFile(player.PictureArchive, std::make_unique<MemoryFile>(archive), "scenario_fuzz.brsc",
                       ResEmbedding::SideFile, 0, ResArchiveKind) == ResErrorNone);
     Check(ResOpenFile(player.SoundArchive, std::make_unique<MemoryFile>(archive), "scenario_fuzz.brsc",
@@ -83,18 +73,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Check(scenario == player.LoadedScenario.has_value());
     if (!scenario) {
         Check(player.TextBanner != nullptr);
-        for (int step = 0; step < 50; ++step) {
-            clock.Advance(10);
-            player.BannerStep();
-        }
+        for (int step = 0; step < 50; ++step) show.Step(false);
         return 0;
     }
     Check(player.PrepareBuffers());
     const size_t records = player.LoadedScenario->Records.size();
     Check(records >= 1 && size >= 16 + 40 * records);
     for (int step = 0; step < 3000; ++step) {
-        clock.Advance(10);
-        player.ScenarioStep();
+        show.Step(true);
         Check(player.RecordIndex >= 0 && static_cast<size_t>(player.RecordIndex) < records);
     }
     return 0;

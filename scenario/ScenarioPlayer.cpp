@@ -9,8 +9,6 @@
 #include <span>
 #include <string>
 
-const char* const BannerMessage = MissingDataMessage.data();
-
 namespace {
 
 constexpr uint32_t BannerTickMs = 10;  // the banner's velocity is per 10 ms
@@ -72,10 +70,6 @@ uint32_t ScenarioPlayer::Now()
 
 bool ScenarioPlayer::OpenScenario(const std::vector<std::filesystem::path>& archivePaths)
 {
-    RecordIndex = 0;
-    LoadedScenario.reset();
-    OpenFailure.clear();
-
     bool opened = false;
     for (const std::filesystem::path& path : archivePaths) {
         ArchivePath = path;

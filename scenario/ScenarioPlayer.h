@@ -83,9 +83,6 @@ struct ViewerSetup {
     int32_t fontHeight = -12;
 };
 
-// The banner's message: the required data could not be read.
-extern const char* const BannerMessage;
-
 // The interval of a step while a transition runs.
 constexpr uint32_t TransitionFrameInterval = 48;
 

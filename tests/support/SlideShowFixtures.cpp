@@ -1,6 +1,7 @@
 #include "tests/support/SlideShowFixtures.h"
 
 #include "tests/support/ArchiveTestSupport.h"
+#include "tests/support/WaveFiles.h"
 #include "tools/authoring/ArchiveWriter.h"
 #include "tools/authoring/PictureEntryWriter.h"
 
@@ -85,27 +86,7 @@ std::vector<uint8_t> SolidPictureEntry(int width, int height, uint32_t colour)
 
 std::vector<uint8_t> SilentWaveEntry(uint32_t milliseconds)
 {
-    const auto le32 = [](std::vector<uint8_t>& out, uint32_t value) {
-        for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-    };
-    const auto le16 = [](std::vector<uint8_t>& out, uint16_t value) {
-        out.push_back(static_cast<uint8_t>(value));
-        out.push_back(static_cast<uint8_t>(value >> 8));
-    };
-    std::vector<uint8_t> wave{'R', 'I', 'F', 'F'};
-    le32(wave, 36 + milliseconds);
-    wave.insert(wave.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    le32(wave, 16);
-    le16(wave, 1);     // PCM
-    le16(wave, 1);     // mono
-    le32(wave, 1000);  // samples per second
-    le32(wave, 1000);  // bytes per second
-    le16(wave, 1);     // block align
-    le16(wave, 8);     // bits
-    wave.insert(wave.end(), {'d', 'a', 't', 'a'});
-    le32(wave, milliseconds);
-    wave.insert(wave.end(), milliseconds, 0x80);
-    return wave;
+    return WaveEntry().Format(PcmFormat(1, 1000, 8)).Data(std::vector<uint8_t>(milliseconds, 0x80)).Bytes();
 }
 
 SlideShowArchive& SlideShowArchive::Scenario(const std::vector<ScenarioRecord>& records)
