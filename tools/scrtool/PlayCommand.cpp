@@ -147,11 +147,6 @@ int RunPlay(const std::vector<std::string>& arguments)
     std::stable_sort(snapshots.begin(), snapshots.end(),
                      [](const Snapshot& a, const Snapshot& b) { return a.at < b.at; });
 
-    // The archive must open here, or the player would only show its banner.
-    {
-        ResArchive probe;
-        if (!OpenToolArchive(probe, archivePath)) return ExitFailure;
-    }
     options.width = size->width;
     options.height = size->height;
     options.trace = [](const std::string& line) {
@@ -160,7 +155,11 @@ int RunPlay(const std::vector<std::string>& arguments)
     };
     HeadlessSlideShow viewer(options);
     ScenarioPlayer& player = *viewer.player;
-    const bool scenario = player.OpenScenario({std::filesystem::absolute(archivePath)});
+    // A tool reports an archive that does not open, where the viewer would
+    // only show its banner. Sounds are opened later from the same path.
+    if (!OpenToolArchive(player.PictureArchive, archivePath)) return ExitFailure;
+    player.ArchivePath = std::filesystem::absolute(archivePath);
+    const bool scenario = player.LoadScenario();
     if (scenario && !player.PrepareBuffers()) {
         ReportError("cannot allocate a screen of " + ToolSizeText(*size) + " pixels");
         return ExitFailure;
