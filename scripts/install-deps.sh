@@ -12,6 +12,7 @@ packages=(
   mingw-w64 g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   libfreetype-dev fonts-ipafont-gothic
   wine64
+  xvfb xdotool imagemagick
 )
 
 missing=()
