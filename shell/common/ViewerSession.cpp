@@ -52,7 +52,7 @@ ViewerSession::~ViewerSession()
 
 bool ViewerSession::Start()
 {
-    timer_ = new SSScenarioTimer(true, *services_.calls, *player_, services_.clock, services_.timerSleep);
+    timer_ = new SSScenarioTimer(true, *services_.calls, steps_, services_.clock, services_.timerSleep);
     timer_->SetFreeOnTerminate(true);
     scenarioMode_ = player_->OpenScenario(archivePaths_);
     if (scenarioMode_) {
@@ -87,4 +87,19 @@ void ViewerSession::Stop()
     SSScenarioTimer* timer = timer_;
     timer_ = nullptr;
     timer->Terminate();
+}
+
+void ViewerSession::GuardedSteps::Run(void (ScenarioStepTarget::*step)())
+{
+    ScenarioPlayer& player = *session_.player_;
+    if (!session_.services_.stepFailed) {
+        (player.*step)();
+        return;
+    }
+    try {
+        (player.*step)();
+    } catch (const std::exception& failure) {
+        session_.Stop();
+        session_.services_.stepFailed(failure);
+    }
 }

@@ -33,6 +33,7 @@
 #include "shell/common/CloseQuery.h"
 
 #include <cstdint>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -50,6 +51,10 @@ struct ViewerServices {
     std::function<std::unique_ptr<TBitmap>(int32_t width, int32_t height)> makeScreenBitmap;
     // For tests: what the timer thread sleeps with (the machine's when empty).
     std::function<void(uint32_t)> timerSleep;
+    // A step that throws (no memory for a picture, say) is reported here on
+    // the main thread and the timer stops; without a handler the exception
+    // passes on to the timer thread as the synchronised call's failure.
+    std::function<void(const std::exception& failure)> stepFailed;
 };
 
 struct ViewerStart {
@@ -99,7 +104,22 @@ public:
     ScenarioPlayer& Player() { return *player_; }
 
 private:
+    // What the timer runs: the player's steps, with failures caught on the
+    // main thread so that they never reach the timer thread.
+    class GuardedSteps final : public ScenarioStepTarget {
+    public:
+        explicit GuardedSteps(ViewerSession& session) : session_(session) {}
+        void PrepareCanvas() override { Run(&ScenarioStepTarget::PrepareCanvas); }
+        void ScenarioStep() override { Run(&ScenarioStepTarget::ScenarioStep); }
+        void BannerStep() override { Run(&ScenarioStepTarget::BannerStep); }
+
+    private:
+        void Run(void (ScenarioStepTarget::*step)());
+        ViewerSession& session_;
+    };
+
     ViewerServices services_;
+    GuardedSteps steps_{*this};
     bool previewMode_;
     bool soundOff_;
     bool scenarioMode_ = false;
