@@ -6,12 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <thread>
 #include <unistd.h>
 
@@ -196,6 +198,48 @@ TEST(ViewerSession, TheScenarioReadsTheUsersSettingsTables)
     EXPECT_EQ(settings.words[2], -2);
     EXPECT_EQ(settings.words[7], 0);
     EXPECT_EQ(settings.values[9], 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A canvas whose first use fails, as a step that runs out of memory would.
+class FailingCanvas final : public WindowCanvas {
+public:
+    void SetFont(uint32_t, int32_t) override { throw std::runtime_error("no font today"); }
+    void SetBrush(uint32_t) override { ++uses; }
+    void CopyRect(const TRect&, TBitmap&, const TRect&) override { ++uses; }
+    void FillRect(const TRect&) override { ++uses; }
+    void WriteText(int32_t, int32_t, std::string_view) override { ++uses; }
+    std::atomic<int> uses{0};
+};
+
+TEST(ViewerSession, AFailingStepIsReportedOnTheMainThreadAndStopsTheTimer)
+{
+    SessionRig rig({});
+    FailingCanvas canvas;
+    std::vector<std::string> failures;
+    const std::thread::id mainThread = std::this_thread::get_id();
+    bool reportedOnMainThread = false;
+    ViewerServices services;
+    services.calls = &SessionRig::Calls();
+    services.canvas = &canvas;
+    services.sound = &rig.sound;
+    services.random = &rig.random;
+    services.stepFailed = [&](const std::exception& failure) {
+        failures.emplace_back(failure.what());
+        reportedOnMainThread = std::this_thread::get_id() == mainThread;
+    };
+    auto session = std::make_unique<ViewerSession>(services, rig.start);
+    ASSERT_TRUE(session->Start());
+    ASSERT_TRUE(rig.PumpUntil([&] { return !failures.empty(); }));
+    rig.PumpFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(failures, std::vector<std::string>{"no font today"});
+    EXPECT_TRUE(reportedOnMainThread);
+    EXPECT_EQ(canvas.uses, 0) << "no banner step ran after the failure";
+    session.reset();
+    rig.PumpFor(std::chrono::milliseconds(50));
 }
 
 }  // namespace
