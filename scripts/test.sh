@@ -2,8 +2,9 @@
 # Every test: the GoogleTest suites natively and again under AddressSanitizer
 # + UndefinedBehaviorSanitizer, the threaded suites under ThreadSanitizer,
 # then the Windows cross-build, whose scrtool.exe must play the demo under
-# Wine exactly as the Linux build does. Set KAMISHIBAI_WERROR=ON to treat
-# warnings as errors (CI does).
+# Wine exactly as the Linux build does, and whose screen saver is checked
+# under Wine on a private virtual screen, as a user would see it. Set
+# KAMISHIBAI_WERROR=ON to treat warnings as errors (CI does).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -25,4 +26,6 @@ cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j"$jobs"
 echo "=== the Windows build under Wine ==="
 scripts/wine-smoke.sh
+echo "=== the Windows screen saver under Wine ==="
+scripts/wine-saver-test.sh
 echo "All tests passed."

@@ -45,9 +45,10 @@ TViewForm::TViewForm(HINSTANCE instance, const StartupValues& startup, const Vie
         width_ = startup_.PreviewRect.right - startup_.PreviewRect.left;
         height_ = startup_.PreviewRect.bottom - startup_.PreviewRect.top;
     } else {
-        // No taskbar button: a saver is not a task to switch to.
+        // No taskbar button: a saver is not a task to switch to. Topmost
+        // from the start, so that it never shows below another window.
         style = WS_POPUP;
-        extendedStyle = WS_EX_TOOLWINDOW;
+        extendedStyle = WS_EX_TOOLWINDOW | (startup_.NoTopmost ? 0 : WS_EX_TOPMOST);
         parent = nullptr;
         width_ = GetSystemMetrics(SM_CXSCREEN);
         height_ = GetSystemMetrics(SM_CYSCREEN);

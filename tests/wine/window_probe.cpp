@@ -1,0 +1,232 @@
+// window_probe: reports, from outside, the windows that other programs show,
+// so that a script can check what a user would see on the screen.
+//
+//   window_probe.exe list [--all]            every visible (or every) top-level window, one per line
+//   window_probe.exe wait CLASS MS           waits until a visible top-level window of CLASS exists
+//   window_probe.exe wait-gone CLASS MS      waits until no visible top-level window of CLASS exists
+//   window_probe.exe dialogs                 every visible dialog (#32770): caption and texts
+//   window_probe.exe dismiss CAPTION         presses OK on every visible dialog with that caption
+//   window_probe.exe children HWND           the child windows of one window
+//   window_probe.exe cursor                  the pointer position as Windows reports it
+//   window_probe.exe wave-error-text CODE    the system's text for a waveOut error code
+//
+// Lines are UTF-8, fields separated by tabs as key=value, always in the same
+// order, so that a shell can pick one with grep and cut. A rect is
+// left,top,right,bottom in screen coordinates. Window numbers are decimal.
+//
+// Exit status: 0 on success; 1 when a wait timed out, dismiss found no dialog
+// or a window number is not a window; 2 on a usage error.
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), length, nullptr, nullptr);
+  for (char& c : out) {
+    if (c == '\r' || c == '\n' || c == '\t') c = ' ';
+  }
+  return out;
+}
+
+std::wstring ClassOf(HWND window) {
+  wchar_t buffer[256] = {};
+  GetClassNameW(window, buffer, 256);
+  return buffer;
+}
+
+// GetWindowTextW would not read another process's control text on Windows
+// when the control is busy; WM_GETTEXT always asks the owner.
+std::wstring TextOf(HWND window) {
+  LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+  if (length <= 0) return {};
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  LRESULT copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+  return text;
+}
+
+unsigned long long Number(HWND window) { return reinterpret_cast<ULONG_PTR>(window); }
+
+void Print(const std::string& line) {
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+std::string Hex(unsigned long value) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "0x%08lx", value);
+  return buffer;
+}
+
+std::string Describe(HWND window) {
+  RECT rect = {};
+  GetWindowRect(window, &rect);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  const unsigned long style = static_cast<unsigned long>(GetWindowLongPtrW(window, GWL_STYLE));
+  const unsigned long exstyle = static_cast<unsigned long>(GetWindowLongPtrW(window, GWL_EXSTYLE));
+  return "hwnd=" + std::to_string(Number(window)) + "\tpid=" + std::to_string(pid) + "\tclass=" + Utf8(ClassOf(window)) +
+         "\ttitle=" + Utf8(TextOf(window)) + "\trect=" + std::to_string(rect.left) + "," + std::to_string(rect.top) +
+         "," + std::to_string(rect.right) + "," + std::to_string(rect.bottom) +
+         "\tsize=" + std::to_string(rect.right - rect.left) + "x" + std::to_string(rect.bottom - rect.top) +
+         "\ttopmost=" + ((exstyle & WS_EX_TOPMOST) ? "1" : "0") + "\tvisible=" + (IsWindowVisible(window) ? "1" : "0") +
+         "\tstyle=" + Hex(style) + "\texstyle=" + Hex(exstyle);
+}
+
+std::vector<HWND> TopLevelWindows(bool visible_only) {
+  struct Collect {
+    bool visible_only;
+    std::vector<HWND> windows;
+  } collect{visible_only, {}};
+  EnumWindows(
+      [](HWND window, LPARAM param) -> BOOL {
+        auto* into = reinterpret_cast<Collect*>(param);
+        if (!into->visible_only || IsWindowVisible(window)) into->windows.push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&collect));
+  return collect.windows;
+}
+
+std::vector<HWND> ChildWindows(HWND parent) {
+  std::vector<HWND> children;
+  EnumChildWindows(
+      parent,
+      [](HWND window, LPARAM param) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&children));
+  return children;
+}
+
+std::vector<HWND> VisibleOfClass(const std::wstring& class_name) {
+  std::vector<HWND> found;
+  for (HWND window : TopLevelWindows(true)) {
+    if (ClassOf(window) == class_name) found.push_back(window);
+  }
+  return found;
+}
+
+int List(bool visible_only) {
+  for (HWND window : TopLevelWindows(visible_only)) Print(Describe(window));
+  return 0;
+}
+
+int Wait(const std::wstring& class_name, DWORD timeout_ms, bool until_gone) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    std::vector<HWND> found = VisibleOfClass(class_name);
+    if (!until_gone && !found.empty()) {
+      for (HWND window : found) Print(Describe(window) + "\tafter_ms=" + std::to_string(GetTickCount() - start));
+      return 0;
+    }
+    if (until_gone && found.empty()) {
+      Print("gone_after_ms=" + std::to_string(GetTickCount() - start));
+      return 0;
+    }
+    if (GetTickCount() - start >= timeout_ms) {
+      Print(until_gone ? "still there" : "not found");
+      return 1;
+    }
+    Sleep(50);
+  }
+}
+
+// A message box is a #32770 dialog whose text is a Static child; its icon is
+// another Static without text, and the buttons are Button children.
+int Dialogs() {
+  for (HWND dialog : VisibleOfClass(L"#32770")) {
+    std::string texts;
+    std::string buttons;
+    for (HWND child : ChildWindows(dialog)) {
+      const std::wstring class_name = ClassOf(child);
+      const std::string text = Utf8(TextOf(child));
+      if (text.empty()) continue;
+      std::string& into = _wcsicmp(class_name.c_str(), L"Button") == 0 ? buttons : texts;
+      into += (into.empty() ? "" : " | ") + text;
+    }
+    DWORD pid = 0;
+    GetWindowThreadProcessId(dialog, &pid);
+    Print("hwnd=" + std::to_string(Number(dialog)) + "\tpid=" + std::to_string(pid) +
+          "\tcaption=" + Utf8(TextOf(dialog)) + "\ttext=" + texts + "\tbuttons=" + buttons);
+  }
+  return 0;
+}
+
+int Dismiss(const std::wstring& caption) {
+  int pressed = 0;
+  for (HWND dialog : VisibleOfClass(L"#32770")) {
+    if (TextOf(dialog) != caption) continue;
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    ++pressed;
+  }
+  Print("dismissed=" + std::to_string(pressed));
+  return pressed > 0 ? 0 : 1;
+}
+
+int Children(HWND parent) {
+  if (!IsWindow(parent)) {
+    Print("not a window");
+    return 1;
+  }
+  for (HWND child : ChildWindows(parent)) Print(Describe(child));
+  return 0;
+}
+
+int Cursor() {
+  POINT point = {};
+  GetCursorPos(&point);
+  Print("x=" + std::to_string(point.x) + "\ty=" + std::to_string(point.y));
+  return 0;
+}
+
+int WaveErrorText(UINT code) {
+  wchar_t text[MAXERRORLENGTH] = {};
+  MMRESULT result = waveOutGetErrorTextW(code, text, MAXERRORLENGTH);
+  Print("result=" + std::to_string(result) + "\ttext=" + Utf8(text));
+  return result == MMSYSERR_NOERROR ? 0 : 1;
+}
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: window_probe.exe list [--all] | wait CLASS MS | wait-gone CLASS MS | dialogs |\n"
+               "       dismiss CAPTION | children HWND | cursor | wave-error-text CODE\n");
+  return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  // Binary, so that the script reads "\n" lines and the UTF-8 bytes as written.
+  _setmode(_fileno(stdout), _O_BINARY);
+  if (argc < 2) return Usage();
+  const std::wstring command = argv[1];
+  if (command == L"list" && argc == 2) return List(true);
+  if (command == L"list" && argc == 3 && std::wcscmp(argv[2], L"--all") == 0) return List(false);
+  if ((command == L"wait" || command == L"wait-gone") && argc == 4) {
+    return Wait(argv[2], static_cast<DWORD>(std::wcstoul(argv[3], nullptr, 10)), command == L"wait-gone");
+  }
+  if (command == L"dialogs" && argc == 2) return Dialogs();
+  if (command == L"dismiss" && argc == 3) return Dismiss(argv[2]);
+  if (command == L"children" && argc == 3) {
+    return Children(reinterpret_cast<HWND>(static_cast<ULONG_PTR>(std::wcstoull(argv[2], nullptr, 10))));
+  }
+  if (command == L"cursor" && argc == 2) return Cursor();
+  if (command == L"wave-error-text" && argc == 3) return WaveErrorText(static_cast<UINT>(std::wcstoul(argv[2], nullptr, 10)));
+  return Usage();
+}
