@@ -79,14 +79,20 @@ ConfigDialogLayout FitConfigLayout(const SSInfoBlock& info, int32_t aboutPicture
 std::string ConfigCaption(std::string_view saverName)
 {
     if (saverName.empty()) return "スクリーンセーバー設定";
-    return "\"" + std::string(saverName) + "\"の設定";
+    // Appended piece by piece: gcc 12 warns falsely (-Wrestrict) about
+    // chains of string + in optimised builds.
+    std::string caption = "\"";
+    caption.append(saverName);
+    caption.append("\"の設定");
+    return caption;
 }
 
-std::array<std::string, 16> WaitItems()
+const std::array<std::string_view, 16>& WaitItems()
 {
-    std::array<std::string, 16> items;
-    for (int seconds = 0; seconds < 16; ++seconds)
-        items[static_cast<size_t>(seconds)] = (seconds < 10 ? " " : "") + std::to_string(seconds) + " 秒";
+    static const std::array<std::string_view, 16> items = {
+        " 0 秒", " 1 秒", " 2 秒", " 3 秒", " 4 秒", " 5 秒", " 6 秒", " 7 秒",
+        " 8 秒", " 9 秒", "10 秒", "11 秒", "12 秒", "13 秒", "14 秒", "15 秒",
+    };
     return items;
 }
 

@@ -92,7 +92,7 @@ inline constexpr std::string_view SaveFailed = "設定を保存できません�
 }  // namespace ConfigText
 
 // The lists: the item index is the value (seconds, effect, speed).
-std::array<std::string, 16> WaitItems();
+const std::array<std::string_view, 16>& WaitItems();
 const std::array<std::string_view, 5>& EffectItems();
 const std::array<std::string_view, 5>& SpeedItems();
 

@@ -1,7 +1,22 @@
 #include "shell/common/IntegerText.h"
 
-IntegerConversionError::IntegerConversionError(std::string_view text)
-    : std::runtime_error("'" + std::string(text) + "' is not a valid integer value")
+namespace {
+
+// Appended piece by piece: gcc 12 warns falsely (-Wrestrict) about
+// "'" + std::string(text) + "..." in optimised builds.
+std::string ConversionMessage(std::string_view text)
+{
+    std::string message;
+    message.reserve(text.size() + 32);
+    message.push_back('\'');
+    message.append(text);
+    message.append("' is not a valid integer value");
+    return message;
+}
+
+}  // namespace
+
+IntegerConversionError::IntegerConversionError(std::string_view text) : std::runtime_error(ConversionMessage(text))
 {
 }
 

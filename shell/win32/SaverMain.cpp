@@ -3,7 +3,8 @@
 //
 // Full screen and preview make the viewer window and run the message loop
 // until it closes; the password mode hands over to the system's dialog; the
-// configuration mode has no dialog in this build yet and ends at once. An
+// configuration mode shows the settings dialog over the window that was in
+// front. An
 // error that reaches the entry is shown once in a message box, and the
 // program always returns 0, as the display settings expect of a saver.
 #include "platform/MainThreadCalls.h"
@@ -13,6 +14,7 @@
 #include "shell/common/SaverCommandLine.h"
 #include "shell/win32/StartupValues.h"
 #include "shell/win32/SystemPassword.h"
+#include "shell/win32/TConfigForm.h"
 #include "shell/win32/TViewForm.h"
 #include "shell/win32/WideText.h"
 #include "sound/WaveDataControl.h"
@@ -109,12 +111,14 @@ void RunSaver(HINSTANCE instance)
     StartupValues startup;
     startup.SaverName = LoadStringOr(instance, SaverNameEntry, "ScreenSaver");
     startup.SettingsFileName = LoadStringOr(instance, SettingsFileEntry, "ScreenSaver.ini");
+    startup.Preferences = PreferenceEnvironment::OfThisProgram();
 
     const SaverCommand command = ParseSaverCommandLine(CommandLineArguments());
     startup.NoTopmost = command.noTopmost;
     switch (command.mode) {
     case SaverMode::Configuration:
         startup.ConfigOwner = GetForegroundWindow();
+        ShowConfigDialog(instance, startup, startup.Preferences);
         return;
     case SaverMode::FullScreen: RunViewer(instance, startup); return;
     case SaverMode::Preview:

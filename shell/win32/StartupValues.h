@@ -3,6 +3,8 @@
 // Written once at start-up, only read afterwards.
 #pragma once
 
+#include "settings/PreferenceEnvironment.h"
+
 #include <windows.h>
 
 #include <string>
@@ -15,6 +17,8 @@ struct StartupValues {
     HWND PreviewParent = nullptr;
     RECT PreviewRect{};  // the preview window's window rectangle, screen coordinates
     HWND ConfigOwner = nullptr;
+    // Where the settings live for this build (ini file or registry).
+    PreferenceEnvironment Preferences;
 };
 
 // The caption of the saver's message boxes (the application's title).

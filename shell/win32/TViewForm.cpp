@@ -110,7 +110,7 @@ void TViewForm::FormCreate()
     // Keys go to the window, not to an input method.
     ImmAssociateContext(window_, nullptr);
 
-    LoadPreference(startup_.SettingsFileName, settings_, nullptr);
+    LoadPreference(startup_.Preferences, startup_.SettingsFileName, settings_, nullptr);
 
     canvas_ = std::make_unique<GdiCanvas>(window_);
     ViewerServices services;

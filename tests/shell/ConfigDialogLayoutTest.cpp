@@ -101,7 +101,7 @@ TEST(ConfigDialogLayout, TextsAndLists)
 {
     EXPECT_EQ(ConfigCaption("紙芝居"), "\"紙芝居\"の設定");
     EXPECT_EQ(ConfigCaption(""), "スクリーンセーバー設定");
-    const auto waits = WaitItems();
+    const auto& waits = WaitItems();
     EXPECT_EQ(waits[0], " 0 秒");
     EXPECT_EQ(waits[9], " 9 秒");
     EXPECT_EQ(waits[10], "10 秒");

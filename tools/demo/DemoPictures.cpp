@@ -697,9 +697,9 @@ void PaintRibbons(DirectBmpControl& buffer, int width, int height)
 }
 
 // ---------------------------------------------------------------------------
-// 1100: the about picture, 96 x 96: a crescent moon over two hills. Painted
-// at four times the size and averaged down for smooth edges; the 4-bit
-// conversion then picks its 16 colours.
+// 1100: the about picture, 48 x 48 (the dialog's box): a crescent moon over
+// two hills. Painted at four times the size and averaged down for smooth
+// edges; the 4-bit conversion then picks its 16 colours.
 
 void PaintAbout(DirectBmpControl& buffer, int width, int height)
 {
@@ -746,7 +746,7 @@ const DemoPicture Pictures[] = {
     {DemoId::SeaSunset, "sea-sunset", 1920, 1080, {"jpeg", 24, "whole"}, PaintSeaSunset},
     {DemoId::PosterHills, "poster-hills", 1920, 1080, {"lzss", 4, "head"}, PaintPosterHills},
     {DemoId::Ribbons, "ribbons", 1920, 1080, {"jpeg", 24, "interleaved"}, PaintRibbons},
-    {DemoId::About, "about", 96, 96, {"raw", 4, "whole"}, PaintAbout},
+    {DemoId::About, "about", 48, 48, {"raw", 4, "whole"}, PaintAbout},
 };
 
 }  // namespace

@@ -41,8 +41,9 @@ InformationTexts DemoInformation()
     InformationTexts texts;
     texts.name = "紙芝居スクリーンセーバー デモ";
     texts.version = "Version 1.0 (demo)";
-    texts.notice1 = "絵と音はすべてプログラムで生成しています。";
-    texts.notice2 = "Demo content: free to copy and share.";
+    // Short enough for the dialog's lines beside the 48-pixel about picture.
+    texts.notice1 = "絵も音もプログラムで生成";
+    texts.notice2 = "Demo content: free to share.";
     texts.aboutPicture = DemoId::About;
     return texts;
 }
