@@ -25,24 +25,29 @@ constexpr int32_t SoundUseDefault = 5;
 
 bool OpenForLoading(const PreferenceEnvironment& environment, std::string_view iniFileName, ShareRegIni& store)
 {
-    if constexpr (PreferenceInIniFile) {
+    switch (environment.store) {
+    case PreferenceStoreKind::IniFile: {
         const std::filesystem::path path = FindPreferenceFile(environment, iniFileName, PreferenceAccess::Read);
         std::error_code error;
         if (path.empty() || !std::filesystem::exists(path, error)) return false;
         return store.OpenIniFile(path, environment.saveFaults);
-    } else {
+    }
+    case PreferenceStoreKind::Registry:
         return store.OpenRegistry(PreferenceRegistryKeyPath(iniFileName), RegistryRoot::CurrentUser);
     }
+    return false;
 }
 
 bool OpenForSaving(const PreferenceEnvironment& environment, std::string_view iniFileName, ShareRegIni& store)
 {
-    if constexpr (PreferenceInIniFile) {
+    switch (environment.store) {
+    case PreferenceStoreKind::IniFile:
         return store.OpenIniFile(FindPreferenceFile(environment, iniFileName, PreferenceAccess::Write),
                                  environment.saveFaults);
-    } else {
+    case PreferenceStoreKind::Registry:
         return store.OpenRegistry(PreferenceRegistryKeyPath(iniFileName), RegistryRoot::CurrentUser);
     }
+    return false;
 }
 
 // Reads what it can into the record; false when the store was unusable.

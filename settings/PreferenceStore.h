@@ -2,13 +2,14 @@
 //
 // LoadPreference first refreshes SSInfo from the archive and, when a target
 // is given, draws the about picture into it (SSInfoLoader.h). It then clears
-// the record and reads section "Preference" of the store the build selects
-// (PreferenceInIniFile): "SlideshowWait" (default 5), "SlideshowEffect" (1),
-// "SlideshowEffectSpeed" (2), each truncated to 16 bits and kept without a
-// range check, and "SlideshowSoundUse" (default 5), on for any value but 0.
-// A store that cannot be used (no ini file, one that cannot be read, any
-// read error) gives wait 5, effect 1, speed 2, sound on, also over values
-// read before the error. It never fails and never throws.
+// the record and reads section "Preference" of the store the environment
+// names (PreferenceEnvironment::store): "SlideshowWait" (default 5),
+// "SlideshowEffect" (1), "SlideshowEffectSpeed" (2), each truncated to 16
+// bits and kept without a range check, and "SlideshowSoundUse" (default 5),
+// on for any value but 0. A store that cannot be used (no ini file, one that
+// cannot be read, no registry store, any read error) gives wait 5, effect 1,
+// speed 2, sound on, also over values read before the error. It never fails
+// and never throws.
 //
 // SavePreference writes the four values in that order (the words
 // sign-extended to 32 bits, sound as 1 or 0) to the ini file FindPreferenceFile
@@ -17,7 +18,9 @@
 // written before stay written. Each value reaches the ini file by a whole
 // replacement of the file, so an interrupted save leaves a whole file.
 //
-// The overloads without an environment use the running program's places.
+// The overloads without an environment use the running program's places and
+// the build's default store; a program that keeps its settings in the other
+// store passes PreferenceEnvironment::OfThisProgram(itsStore) instead.
 #pragma once
 
 #include "settings/AboutPictureTarget.h"

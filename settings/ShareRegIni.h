@@ -7,15 +7,17 @@
 // file, so a missing file opens fine (reads give defaults, the first write
 // creates it). ReadInteger and WriteInteger go to whichever store is open;
 // on a closed object they throw ShareRegIniError with the text
-// "no initialize.", and the store's own errors (IniFileError, or the
-// registry's) pass through. Close drops the open store; closing a closed
-// object does nothing.
+// "no initialize.", and the store's own errors (IniFileError, RegistryError)
+// pass through. Close drops the open store; closing a closed object does
+// nothing.
 //
-// The registry store is reached through RegistryIniOpener, a seam that only
-// a Windows build fills; without one, OpenRegistry fails.
+// The registry store is reached through RegistryIniOpener
+// (platform/RegistryIni.h); without one, or when it gives no store,
+// OpenRegistry fails.
 #pragma once
 
 #include "platform/FileReplace.h"
+#include "platform/RegistryIni.h"
 #include "settings/IniFile.h"
 
 #include <cstdint>
@@ -30,22 +32,6 @@ class ShareRegIniError : public std::runtime_error {
 public:
     explicit ShareRegIniError(const std::string& what) : std::runtime_error(what) {}
 };
-
-enum class RegistryRoot { CurrentUser };
-
-// A registry key read and written like an ini file: a section is a subkey,
-// a key a value under it. Numbers are stored as 32-bit values; a value that
-// exists as text is read and rewritten as decimal text.
-class RegistryIni {
-public:
-    virtual ~RegistryIni() = default;
-    virtual int32_t ReadInteger(std::string_view section, std::string_view key, int32_t defaultValue) = 0;
-    virtual void WriteInteger(std::string_view section, std::string_view key, int32_t value) = 0;
-};
-
-// Makes the registry store for a key path under a root; null or a throw when
-// it cannot be had.
-using RegistryIniOpener = std::function<std::unique_ptr<RegistryIni>(RegistryRoot root, std::string_view keyPath)>;
 
 class ShareRegIni {
 public:

@@ -31,6 +31,14 @@
 
 namespace {
 
+// The build picks where the settings live: the ini file beside the saver,
+// or the current user's registry key.
+#if KAMISHIBAI_SAVER_STORE_REGISTRY
+constexpr PreferenceStoreKind SaverPreferenceStore = PreferenceStoreKind::Registry;
+#else
+constexpr PreferenceStoreKind SaverPreferenceStore = DefaultPreferenceStore;
+#endif
+
 constexpr UINT SaverNameEntry = 1;
 constexpr UINT SettingsFileEntry = 1001;
 
@@ -111,7 +119,7 @@ void RunSaver(HINSTANCE instance)
     StartupValues startup;
     startup.SaverName = LoadStringOr(instance, SaverNameEntry, "ScreenSaver");
     startup.SettingsFileName = LoadStringOr(instance, SettingsFileEntry, "ScreenSaver.ini");
-    startup.Preferences = PreferenceEnvironment::OfThisProgram();
+    startup.Preferences = PreferenceEnvironment::OfThisProgram(SaverPreferenceStore);
 
     const SaverCommand command = ParseSaverCommandLine(CommandLineArguments());
     startup.NoTopmost = command.noTopmost;

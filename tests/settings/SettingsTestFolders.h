@@ -49,6 +49,8 @@ public:
         environment.programFile = ProgramFile();
         environment.programFolder = ProgramFolder();
         environment.documentsFolder = DocumentsFolder();
+        // The file tests are about the ini store whatever the build's default.
+        environment.store = PreferenceStoreKind::IniFile;
         return environment;
     }
 

@@ -1,0 +1,6 @@
+#include "platform/RegistryIni.h"
+
+RegistryIniOpener SystemRegistryOpener()
+{
+    return {};
+}
