@@ -356,15 +356,18 @@ int TConfigForm::ShowModal()
     HWND owner = GetWindow(window_, GW_OWNER);
     SetWindowPos(window_, nullptr, -500, -500, 0, 0, SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
     FormShow();
+    // Centred before it shows: with a monitor left of or above the main one,
+    // (-500, -500) is on screen.
+    Centre();
     ShowWindow(window_, SW_SHOW);
     bool ownerWasEnabled = false;
     if (owner != nullptr) {
         ownerWasEnabled = IsWindowEnabled(owner) != FALSE;
         EnableWindow(owner, FALSE);
     }
-    Centre();
     SetForegroundWindow(window_);
-    SetFocus(Control(ConfigControl::SlideshowWaitCombo));
+    focused_ = Control(ConfigControl::SlideshowWaitCombo);
+    SetFocus(focused_);
 
     MSG message;
     while (modalResult_ == ModalResultNone) {
@@ -499,6 +502,17 @@ LRESULT TConfigForm::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
         EndPaint(window_, &paint);
         return 0;
     }
+    case WM_ACTIVATE:
+        // The keys go on to the control that had them when the dialog was
+        // left, as in any dialog.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            if (focus != nullptr && IsChild(window_, focus)) focused_ = focus;
+        } else if (focused_ != nullptr && IsWindow(focused_)) {
+            SetFocus(focused_);
+            return 0;
+        }
+        break;
     case WM_SHOWWINDOW:
         if (!wParam && modalResult_ == ModalResultNone) modalResult_ = ModalResultCancel;
         break;

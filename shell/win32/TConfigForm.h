@@ -85,6 +85,7 @@ private:
     HFONT boldFont_ = nullptr;  // the name line
     HFONT listFont_ = nullptr;  // the lists
     AboutPicture about_;
+    HWND focused_ = nullptr;  // the control that gets the keys when the dialog is activated
     int modalResult_ = ModalResultNone;
 };
 

@@ -11,9 +11,11 @@
 // UTF-8 key=value lines to OUT.txt: the host's window number, whether it was
 // the foreground window when the saver was started, the saver's exit code,
 // and whether the host is enabled and the foreground window afterwards.
+// The window then stays three more seconds before the host ends.
 //
-// While the saver runs, a script checks the host from outside (window_probe
-// window HWND): it is the saver who must disable and enable it.
+// While the saver runs, and in those three seconds, a script checks the host
+// from outside (window_probe window HWND): it is the saver who must disable
+// and enable it.
 //
 // Exit status: 0 when OUT.txt was written, 1 on a usage error or when the
 // saver could not be started, 2 when OUT.txt could not be written.
@@ -145,6 +147,8 @@ int wmain(int argc, wchar_t** argv) {
   PumpFor(500);
   add("enabled_after", IsWindowEnabled(host) ? "1" : "0");
   add("foreground_after", GetForegroundWindow() == host ? "1" : "0");
+  const bool written = WriteReport(out_path, report);
+  PumpFor(3000);
   DestroyWindow(host);
-  return WriteReport(out_path, report) ? 0 : 2;
+  return written ? 0 : 2;
 }

@@ -7,15 +7,21 @@
 //   window_probe.exe dialogs                 every visible dialog (#32770): caption and texts
 //   window_probe.exe dismiss CAPTION         presses OK on every visible dialog with that caption
 //   window_probe.exe children HWND           the child windows of one window
+//   window_probe.exe window HWND             one window, with its client area, enabled state, owner
+//                                            and whether it is the foreground window
+//   window_probe.exe controls HWND           a dialog's controls as a user sees them (see Controls)
+//   window_probe.exe end-process HWND        ends the process that shows a window (a test's leftover)
 //   window_probe.exe cursor                  the pointer position as Windows reports it
 //   window_probe.exe wave-error-text CODE    the system's text for a waveOut error code
 //
 // Lines are UTF-8, fields separated by tabs as key=value, always in the same
 // order, so that a shell can pick one with grep and cut. A rect is
-// left,top,right,bottom in screen coordinates. Window numbers are decimal.
+// left,top,right,bottom in screen coordinates (but for the client rect of
+// controls). Window numbers are decimal.
 //
-// Exit status: 0 on success; 1 when a wait timed out, dismiss found no dialog
-// or a window number is not a window; 2 on a usage error.
+// Exit status: 0 on success; 1 when a wait timed out, dismiss found no dialog,
+// a window number is not a window or a process could not be ended; 2 on a
+// usage error.
 #include <windows.h>
 #include <mmsystem.h>
 
@@ -188,6 +194,102 @@ int Children(HWND parent) {
   return 0;
 }
 
+HWND WindowOfArgument(const wchar_t* argument) {
+  return reinterpret_cast<HWND>(static_cast<ULONG_PTR>(std::wcstoull(argument, nullptr, 10)));
+}
+
+std::string RectText(const RECT& rect) {
+  return std::to_string(rect.left) + "," + std::to_string(rect.top) + "," + std::to_string(rect.right) + "," +
+         std::to_string(rect.bottom);
+}
+
+// The window that has the keyboard focus in the thread that owns `window`:
+// GetFocus only knows the caller's own thread.
+HWND FocusOfThreadOf(HWND window) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+  return info.hwndFocus;
+}
+
+int Window(HWND window) {
+  if (!IsWindow(window)) {
+    Print("not a window");
+    return 1;
+  }
+  RECT client = {};
+  GetClientRect(window, &client);
+  POINT origin = {0, 0};
+  ClientToScreen(window, &origin);
+  Print(Describe(window) + "\tclient=" + std::to_string(client.right) + "x" + std::to_string(client.bottom) +
+        "\tclient_origin=" + std::to_string(origin.x) + "," + std::to_string(origin.y) +
+        "\tenabled=" + (IsWindowEnabled(window) ? "1" : "0") +
+        "\towner=" + std::to_string(Number(GetWindow(window, GW_OWNER))) +
+        "\tforeground=" + (GetForegroundWindow() == window ? "1" : "0"));
+  return 0;
+}
+
+// One line per child of a dialog: class, control id, text, place relative
+// to the dialog's client area (client=) and on the screen (rect=), shown and
+// enabled state, whether it has the keyboard focus; then for a combo box its
+// item count, selection (-1 for none) and items separated by "|", for a
+// button its check state (BM_GETCHECK). A combo box's place is that of its
+// closed field.
+int Controls(HWND dialog) {
+  if (!IsWindow(dialog)) {
+    Print("not a window");
+    return 1;
+  }
+  const HWND focus = FocusOfThreadOf(dialog);
+  for (HWND child : ChildWindows(dialog)) {
+    if (GetParent(child) != dialog) continue;  // a combo box's own parts
+    RECT screen = {};
+    GetWindowRect(child, &screen);
+    RECT client = screen;
+    MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&client), 2);
+    const std::wstring class_name = ClassOf(child);
+    std::string line = "hwnd=" + std::to_string(Number(child)) + "\tid=" + std::to_string(GetDlgCtrlID(child)) +
+                       "\tclass=" + Utf8(class_name) + "\ttext=" + Utf8(TextOf(child)) +
+                       "\tclient=" + RectText(client) + "\trect=" + RectText(screen) +
+                       "\tvisible=" + (IsWindowVisible(child) ? "1" : "0") +
+                       "\tenabled=" + (IsWindowEnabled(child) ? "1" : "0") + "\tfocus=" + (child == focus ? "1" : "0") +
+                       "\tstyle=" + Hex(static_cast<unsigned long>(GetWindowLongPtrW(child, GWL_STYLE)));
+    if (_wcsicmp(class_name.c_str(), L"ComboBox") == 0) {
+      const LRESULT count = SendMessageW(child, CB_GETCOUNT, 0, 0);
+      std::wstring items;
+      for (LRESULT i = 0; i < count; ++i) {
+        const LRESULT length = SendMessageW(child, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
+        std::wstring item(length > 0 ? static_cast<size_t>(length) + 1 : 1, L'\0');
+        const LRESULT copied = SendMessageW(child, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item.data()));
+        item.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+        items += (i == 0 ? L"" : L"|") + item;
+      }
+      line += "\tcount=" + std::to_string(count) +
+              "\tselection=" + std::to_string(SendMessageW(child, CB_GETCURSEL, 0, 0)) +
+              "\tdropped=" + (SendMessageW(child, CB_GETDROPPEDSTATE, 0, 0) ? "1" : "0") + "\titems=" + Utf8(items);
+    } else if (_wcsicmp(class_name.c_str(), L"Button") == 0) {
+      line += "\tcheck=" + std::to_string(SendMessageW(child, BM_GETCHECK, 0, 0));
+    }
+    Print(line);
+  }
+  return 0;
+}
+
+// A saver that a helper started is not a process the script knows by its
+// number; its window is what is left of it on the screen.
+int EndProcess(HWND window) {
+  DWORD pid = 0;
+  if (!IsWindow(window) || !GetWindowThreadProcessId(window, &pid)) {
+    Print("not a window");
+    return 1;
+  }
+  HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+  const bool ended = process && TerminateProcess(process, 1) && WaitForSingleObject(process, 5000) == WAIT_OBJECT_0;
+  if (process) CloseHandle(process);
+  Print("pid=" + std::to_string(pid) + "\tended=" + (ended ? "1" : "0"));
+  return ended ? 0 : 1;
+}
+
 int Cursor() {
   POINT point = {};
   GetCursorPos(&point);
@@ -205,7 +307,8 @@ int WaveErrorText(UINT code) {
 int Usage() {
   std::fprintf(stderr,
                "usage: window_probe.exe list [--all] | wait CLASS MS | wait-gone CLASS MS | dialogs |\n"
-               "       dismiss CAPTION | children HWND | cursor | wave-error-text CODE\n");
+               "       dismiss CAPTION | children HWND | window HWND | controls HWND | end-process HWND |\n"
+               "       cursor | wave-error-text CODE\n");
   return 2;
 }
 
@@ -226,6 +329,9 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"children" && argc == 3) {
     return Children(reinterpret_cast<HWND>(static_cast<ULONG_PTR>(std::wcstoull(argv[2], nullptr, 10))));
   }
+  if (command == L"window" && argc == 3) return Window(WindowOfArgument(argv[2]));
+  if (command == L"controls" && argc == 3) return Controls(WindowOfArgument(argv[2]));
+  if (command == L"end-process" && argc == 3) return EndProcess(WindowOfArgument(argv[2]));
   if (command == L"cursor" && argc == 2) return Cursor();
   if (command == L"wave-error-text" && argc == 3) return WaveErrorText(static_cast<UINT>(std::wcstoul(argv[2], nullptr, 10)));
   return Usage();
