@@ -15,9 +15,16 @@
 // with every kind of sharing allowed; it opens and closes the file without
 // changing it, and is false for a missing file or a folder.
 //
+// The new file is named after the target, the writing process and a counter
+// ("kt5_scr2.ini.4711-0.new"). A crash leaves it behind; the next
+// replacement of the same target removes such leftovers of processes that
+// no longer run (RemoveLeftoverReplacements), so they do not pile up beside
+// the program.
+//
 // FileReplaceFaults simulate failures for tests: a crash in the middle of
 // writing the new file (the partial file is left behind, as a crash would
-// leave it, and the target is never replaced), or a refused last step.
+// leave it, and the target is never replaced), or a refused last step; and
+// they can count the replacements made.
 #pragma once
 
 #include <cstdint>
@@ -30,9 +37,18 @@ struct FileReplaceFaults {
     std::optional<uint64_t> crashAfterBytes;
     // The step that puts the new file in place fails.
     bool refuseReplace = false;
+    // Counts each target replaced, when set.
+    int* replacements = nullptr;
 };
 
 bool ReplaceFileContents(const std::filesystem::path& target, std::span<const uint8_t> bytes,
                          const FileReplaceFaults& faults = {});
 
 bool CanOpenForWriting(const std::filesystem::path& path);
+
+// Removes the new files of earlier replacements of `target` that the process
+// which made them left behind (it no longer runs). Returns how many went.
+int RemoveLeftoverReplacements(const std::filesystem::path& target);
+
+// Whether a process with this id runs now (the platform's part of the above).
+bool ProcessIsRunning(uint32_t processId);

@@ -72,3 +72,17 @@ void IniFile::WriteInteger(std::string_view section, std::string_view key, int32
 {
     WriteString(section, key, std::to_string(value));
 }
+
+void IniFile::WriteIntegers(std::string_view section, std::span<const IniInteger> values)
+{
+    std::string text = ReadText();
+    for (const IniInteger& entry : values) {
+        const std::string value = std::to_string(entry.value);
+        if (!IsProfileWritable(section, entry.key, value))
+            throw IniFileError("cannot write [" + std::string(section) + "] " + std::string(entry.key) +
+                               " as an ini entry");
+        text = WithProfileString(text, section, entry.key, value);
+    }
+    const auto bytes = std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    if (!ReplaceFileContents(path_, bytes, faults_)) throw IniFileError("cannot write " + Describe(path_));
+}

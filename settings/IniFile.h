@@ -2,7 +2,7 @@
 // Windows profile-string functions (see ProfileText.h for the text rules).
 //
 // Every read takes the file as it is now; every write reads the file, sets
-// the one value and puts the whole new text in the file's place at once
+// its values and puts the whole new text in the file's place at once
 // (platform/FileReplace.h), so that a crash or a full disk leaves the old
 // file or the new one, never a part. A missing file reads as empty and is
 // created by the first write.
@@ -19,11 +19,17 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
 constexpr uint64_t IniFileSizeLimit = 1024 * 1024;
+
+struct IniInteger {
+    std::string_view key;
+    int32_t value;
+};
 
 class IniFileError : public std::runtime_error {
 public:
@@ -47,6 +53,9 @@ public:
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
     // Decimal text.
     void WriteInteger(std::string_view section, std::string_view key, int32_t value);
+    // Several values of one section in one replacement of the file: all are
+    // written or, when any cannot be, none.
+    void WriteIntegers(std::string_view section, std::span<const IniInteger> values);
 
 private:
     std::string ReadText() const;

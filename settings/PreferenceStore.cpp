@@ -6,6 +6,7 @@
 
 #include <exception>
 #include <system_error>
+#include <vector>
 
 namespace {
 
@@ -93,9 +94,10 @@ bool SavePreference(const PreferenceEnvironment& environment, std::string_view i
     try {
         ShareRegIni store(environment.openRegistry);
         if (!OpenForSaving(environment, iniFileName, store)) return false;
-        for (const WordKey& entry : WordKeys)
-            store.WriteInteger(PreferenceSection, entry.key, preference.Word(entry.word));
-        store.WriteInteger(PreferenceSection, SoundUseKey, preference.SlideshowSoundUse() ? 1 : 0);
+        std::vector<IniInteger> values;
+        for (const WordKey& entry : WordKeys) values.push_back({entry.key, preference.Word(entry.word)});
+        values.push_back({SoundUseKey, preference.SlideshowSoundUse() ? 1 : 0});
+        store.WriteIntegers(PreferenceSection, values);
         return true;
     } catch (const std::exception&) {
         return false;

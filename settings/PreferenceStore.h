@@ -14,9 +14,10 @@
 // SavePreference writes the four values in that order (the words
 // sign-extended to 32 bits, sound as 1 or 0) to the ini file FindPreferenceFile
 // picks for writing, or to the registry key. It returns false when the store
-// cannot be opened or a write fails; the writing stops there, and values
-// written before stay written. Each value reaches the ini file by a whole
-// replacement of the file, so an interrupted save leaves a whole file.
+// cannot be opened or a write fails. The ini file gets all four in one whole
+// replacement of the file, so a failed or interrupted save leaves the old
+// settings whole; in the registry the writing stops at a failed value, and
+// values written before stay written.
 //
 // The overloads without an environment use the running program's places and
 // the build's default store; a program that keeps its settings in the other

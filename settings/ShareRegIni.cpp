@@ -51,6 +51,16 @@ void ShareRegIni::WriteInteger(std::string_view section, std::string_view key, i
         iniFile->WriteInteger(section, key, value);
 }
 
+void ShareRegIni::WriteIntegers(std::string_view section, std::span<const IniInteger> values)
+{
+    if (!isOpen) throw ShareRegIniError(NotOpenText);
+    if (isRegistry) {
+        for (const IniInteger& entry : values) registryIni->WriteInteger(section, entry.key, entry.value);
+    } else {
+        iniFile->WriteIntegers(section, values);
+    }
+}
+
 void ShareRegIni::Close()
 {
     if (!isOpen) return;

@@ -45,6 +45,9 @@ public:
 
     int32_t ReadInteger(std::string_view section, std::string_view key, int32_t defaultValue);
     void WriteInteger(std::string_view section, std::string_view key, int32_t value);
+    // Several values of one section: an ini file gets them in one
+    // replacement (all or none); the registry one value after another.
+    void WriteIntegers(std::string_view section, std::span<const IniInteger> values);
 
     void Close();
 

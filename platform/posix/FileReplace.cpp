@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <signal.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -79,6 +80,12 @@ void SyncFolderOf(const std::filesystem::path& path)
 
 }  // namespace
 
+bool ProcessIsRunning(uint32_t processId)
+{
+    // EPERM: it runs, under another user.
+    return processId != 0 && (::kill(static_cast<pid_t>(processId), 0) == 0 || errno == EPERM);
+}
+
 bool CanOpenForWriting(const std::filesystem::path& path)
 {
     struct stat status {};
@@ -98,6 +105,7 @@ bool ReplaceFileContents(const std::filesystem::path& link, std::span<const uint
     const std::filesystem::path target = isLink ? std::filesystem::canonical(link, linkError) : link;
     if (isLink && linkError) return false;  // a dangling or looping link
 
+    RemoveLeftoverReplacements(target);
     struct stat existing {};
     const bool targetExists = ::lstat(target.c_str(), &existing) == 0;
     if (targetExists && (!S_ISREG(existing.st_mode) || !CanOpenForWriting(target))) return false;
@@ -123,5 +131,6 @@ bool ReplaceFileContents(const std::filesystem::path& link, std::span<const uint
     if (faults.refuseReplace) return discard();
     if (::rename(temporary.c_str(), target.c_str()) != 0) return discard();
     SyncFolderOf(target);
+    if (faults.replacements != nullptr) ++*faults.replacements;
     return true;
 }

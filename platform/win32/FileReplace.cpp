@@ -63,6 +63,16 @@ HANDLE CreateNewFileBeside(const std::filesystem::path& target, std::filesystem:
 
 }  // namespace
 
+bool ProcessIsRunning(uint32_t processId)
+{
+    if (processId == 0) return false;
+    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    if (process == nullptr) return GetLastError() == ERROR_ACCESS_DENIED;  // it runs, under another user
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+}
+
 bool CanOpenForWriting(const std::filesystem::path& path)
 {
     const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -75,6 +85,7 @@ bool CanOpenForWriting(const std::filesystem::path& path)
 bool ReplaceFileContents(const std::filesystem::path& target, std::span<const uint8_t> bytes,
                          const FileReplaceFaults& faults)
 {
+    RemoveLeftoverReplacements(target);
     const DWORD attributes = GetFileAttributesW(target.c_str());
     const bool targetExists = attributes != INVALID_FILE_ATTRIBUTES;
     if (targetExists && ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !CanOpenForWriting(target))) return false;
@@ -98,5 +109,6 @@ bool ReplaceFileContents(const std::filesystem::path& target, std::span<const ui
     if (faults.refuseReplace) return discard();
     if (!MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return discard();
+    if (faults.replacements != nullptr) ++*faults.replacements;
     return true;
 }

@@ -53,7 +53,8 @@ std::optional<int32_t> ParseIntegerText(std::string_view text)
         value = value * base + digit;
         if (value > limit) return std::nullopt;
     }
-    const auto bits = static_cast<uint32_t>(negative ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value));
+    const auto magnitude = static_cast<uint32_t>(value);
+    const uint32_t bits = negative ? 0u - magnitude : magnitude;
     return static_cast<int32_t>(bits);
 }
 

@@ -41,7 +41,8 @@ std::optional<int64_t> NumberOfText(const std::wstring& text)
     size_t position = 0;
     while (position < text.size() && text[position] == L' ') ++position;
     bool negative = false;
-    if (position < text.size() && (text[position] == L'-' || text[position] == L'+')) negative = text[position++] == L'-';
+    if (position < text.size() && (text[position] == L'-' || text[position] == L'+'))
+        negative = text[position++] == L'-';
     if (position == text.size()) return std::nullopt;
     int64_t value = 0;
     for (; position < text.size(); ++position) {

@@ -151,7 +151,8 @@ void DrawFittedLabel(const DRAWITEMSTRUCT& item, HBRUSH background, HFONT font)
         for (int i = 0, done = 0; i < length && excess > 0; ++i) {
             const bool space = text[i] == L' ' || text[i] == L'\u3000';
             if (spaces > 0 ? !space : i == length - 1) continue;
-            const int cut = std::min(advances[static_cast<size_t>(i)], (excess + (shrinking - done) - 1) / (shrinking - done));
+            const int left = shrinking - done;  // narrowings still to make, the excess spread over them
+            const int cut = std::min(advances[static_cast<size_t>(i)], (excess + left - 1) / left);
             advances[static_cast<size_t>(i)] -= cut;
             excess -= cut;
             total -= cut;

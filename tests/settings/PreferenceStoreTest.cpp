@@ -212,6 +212,18 @@ TEST_F(PreferenceStoreTest, CrashDuringSaveLeavesTheOldFileWhole)
     EXPECT_EQ(Load(), Make({1, 1, 1, false}));
 }
 
+TEST_F(PreferenceStoreTest, TheFourValuesAreSavedInOneReplacement)
+{
+    // One replacement for all four: a failure can only leave the old
+    // settings or the new ones, never some of each.
+    WriteTextFile(BesideProgram(), "[Preference]\nSlideshowWait=7\n");
+    int replacements = 0;
+    environment.saveFaults.replacements = &replacements;
+    ASSERT_TRUE(SavePreference(environment, IniName, Make({9, 4, 0, false})));
+    EXPECT_EQ(replacements, 1);
+    EXPECT_EQ(Load(), Make({9, 4, 0, false}));
+}
+
 TEST_F(PreferenceStoreTest, RefusedReplaceLeavesTheOldFileAndNoLeftovers)
 {
     const std::string text = "[Preference]\nSlideshowWait=7\n";
