@@ -64,13 +64,14 @@ EntryRecord ParseEntryRecord(const uint8_t* bytes)
 // Walks the groups and their entry runs, decrypting each piece in place when
 // the archive is encrypted. Nothing outside the index block is touched: a
 // group table or an entry run that does not fit refuses the archive, and so
-// does an entry whose stored bytes lie outside the file.
-bool LoadIndexTables(ResArchive& archive, uint32_t keySeed, uint8_t* index, uint64_t indexBlockLength,
+// does an entry whose stored bytes lie outside the file. Returns the check
+// that refused it, or None.
+ResOpenFailure LoadIndexTables(ResArchive& archive, uint32_t keySeed, uint8_t* index, uint64_t indexBlockLength,
                      uint64_t fileSize)
 {
     const uint64_t groupCount = ReadLe32(index + IndexHeaderGroupCount);
     const uint64_t groupTableEnd = ResIndexHeaderSize + groupCount * ResGroupRecordSize;
-    if (groupTableEnd > indexBlockLength) return false;
+    if (groupTableEnd > indexBlockLength) return ResOpenFailure::GroupTableOutsideIndex;
 
     archive.groups.reserve(groupCount);
     uint64_t entryCountSoFar = 0;
@@ -84,24 +85,25 @@ bool LoadIndexTables(ResArchive& archive, uint32_t keySeed, uint8_t* index, uint
 
         const uint64_t runStart = groupTableEnd + entryCountSoFar * ResEntryRecordSize;
         const uint64_t runLength = uint64_t{record.entryCount} * ResEntryRecordSize;
-        if (runLength > indexBlockLength - runStart) return false;
+        if (runLength > indexBlockLength - runStart) return ResOpenFailure::EntryRunOutsideIndex;
         uint8_t* run = index + runStart;
         if (keySeed != 0) DecryptIndexPiece(archive, run, runLength);
         for (uint32_t entry = 0; entry < record.entryCount; ++entry) {
             const EntryRecord parsed = ParseEntryRecord(run + uint64_t{entry} * ResEntryRecordSize);
             const uint64_t room = fileSize - archive.dataBase;
-            if (parsed.offset > room || parsed.storedSize > room - parsed.offset) return false;
+            if (parsed.offset > room || parsed.storedSize > room - parsed.offset) return ResOpenFailure::EntryOutsideFile;
             archive.entries.push_back(parsed);
         }
         entryCountSoFar += record.entryCount;
         archive.groups.push_back(record);
     }
-    return true;
+    return ResOpenFailure::None;
 }
 
-int FailOpen(ResArchive& archive, int errorNumber)
+int FailOpen(ResArchive& archive, int errorNumber, ResOpenFailure failure)
 {
     ResClose(archive);
+    archive.openFailure = failure;
     return errorNumber;
 }
 
@@ -187,29 +189,39 @@ int ResOpen(ResArchive& archive, const std::filesystem::path& path, uint32_t ide
     }
 
     std::error_code error;
-    if (resolved.empty() || !std::filesystem::exists(resolved, error)) return ResErrorNoFile;
+    if (resolved.empty() || !std::filesystem::exists(resolved, error)) {
+        // An archive that is open stays open.
+        archive.openFailure = ResOpenFailure::NoFile;
+        return ResErrorNoFile;
+    }
     ResClose(archive);
-    std::unique_ptr<ReadOnlyFile> file = OpenReadOnlyShared(resolved);
-    if (!file) return ResErrorNotOpen;
+    FileOpenFailure openFailure = FileOpenFailure::None;
+    std::unique_ptr<ReadOnlyFile> file = OpenReadOnlyShared(resolved, &openFailure);
+    if (!file)
+        return FailOpen(archive, ResErrorNotOpen,
+                        openFailure == FileOpenFailure::NotRegularFile ? ResOpenFailure::NotRegularFile
+                                                                       : ResOpenFailure::CannotOpen);
     return ResOpenFile(archive, std::move(file), resolved, embedding, identificationA, kind);
 }
 
 int ResOpenFile(ResArchive& archive, std::unique_ptr<ReadOnlyFile> file, const std::filesystem::path& path,
                 ResEmbedding embedding, uint32_t identificationA, uint32_t kind)
 {
+    if (!file) return FailOpen(archive, ResErrorNotOpen, ResOpenFailure::CannotOpen);
     ResClose(archive);
-    if (!file) return ResErrorNotOpen;
+    archive.openFailure = ResOpenFailure::None;
     archive.file = std::move(file);
     ReadOnlyFile& input = *archive.file;
 
     const int64_t fileSize = input.Size();
-    if (fileSize < 0) return FailOpen(archive, ResErrorReadFailed);
+    if (fileSize < 0) return FailOpen(archive, ResErrorReadFailed, ResOpenFailure::SizeUnknown);
     if (static_cast<uint64_t>(fileSize) < SmallestTrailerOffset + ResArchiveTrailerSize)
-        return FailOpen(archive, ResErrorInvalidArchive);
+        return FailOpen(archive, ResErrorInvalidArchive, ResOpenFailure::TooShort);
     const uint64_t trailerOffset = static_cast<uint64_t>(fileSize) - ResArchiveTrailerSize;
 
     uint8_t trailer[ResArchiveTrailerSize];
-    if (!ReadExactly(input, trailerOffset, trailer, sizeof trailer)) return FailOpen(archive, ResErrorReadFailed);
+    if (!ReadExactly(input, trailerOffset, trailer, sizeof trailer))
+        return FailOpen(archive, ResErrorReadFailed, ResOpenFailure::TrailerUnreadable);
     const uint32_t keySeed = ReadLe32(trailer + TrailerKeySeed);
     const uint32_t checkWord = ReadLe32(trailer + TrailerCheckWord);
     uint32_t storedIdentificationA = ReadLe32(trailer + TrailerIdentificationA);
@@ -218,7 +230,8 @@ int ResOpenFile(ResArchive& archive, std::unique_ptr<ReadOnlyFile> file, const s
 
     // The index block (its header and the tables) must lie between the
     // archive header and the trailer.
-    if (indexLength > trailerOffset - SmallestTrailerOffset) return FailOpen(archive, ResErrorInvalidArchive);
+    if (indexLength > trailerOffset - SmallestTrailerOffset)
+        return FailOpen(archive, ResErrorInvalidArchive, ResOpenFailure::IndexLengthOutsideFile);
     const uint64_t indexBlockLength = indexLength + ResIndexHeaderSize;
     const uint64_t indexBlockOffset = trailerOffset - indexBlockLength;
 
@@ -226,20 +239,20 @@ int ResOpenFile(ResArchive& archive, std::unique_ptr<ReadOnlyFile> file, const s
     if (keySeed != 0) SetUpCipher(archive, keySeed);
 
     std::unique_ptr<uint8_t[]> index(new (std::nothrow) uint8_t[indexBlockLength]);
-    if (!index) return FailOpen(archive, ResErrorOutOfMemory);
+    if (!index) return FailOpen(archive, ResErrorOutOfMemory, ResOpenFailure::NoMemoryForIndex);
     if (!ReadExactly(input, indexBlockOffset, index.get(), indexBlockLength))
-        return FailOpen(archive, ResErrorReadFailed);
+        return FailOpen(archive, ResErrorReadFailed, ResOpenFailure::IndexUnreadable);
     if (keySeed != 0) DecryptIndexPiece(archive, index.get(), ResIndexHeaderSize);
 
     const uint64_t indexOffset = ReadLe64(index.get() + IndexHeaderIndexOffset);
-    if (indexOffset > indexBlockOffset) return FailOpen(archive, ResErrorInvalidArchive);
+    if (indexOffset > indexBlockOffset || indexBlockOffset - indexOffset < ResArchiveHeaderSize)
+        return FailOpen(archive, ResErrorInvalidArchive, ResOpenFailure::DataBaseOutsideFile);
     archive.dataBase = indexBlockOffset - indexOffset;
-    if (archive.dataBase < ResArchiveHeaderSize) return FailOpen(archive, ResErrorInvalidArchive);
     const bool embedded = embedding == ResEmbedding::ProgramFile || archive.dataBase > ResArchiveHeaderSize;
 
     uint8_t header[ResArchiveHeaderSize];
     if (!ReadExactly(input, archive.dataBase - ResArchiveHeaderSize, header, sizeof header))
-        return FailOpen(archive, ResErrorReadFailed);
+        return FailOpen(archive, ResErrorReadFailed, ResOpenFailure::HeaderUnreadable);
     const uint32_t kindWord = ReadLe32(header);
     const uint32_t maskWord1 = ReadLe32(header + 8);
     const uint32_t maskWord2 = ReadLe32(header + 16);
@@ -249,16 +262,19 @@ int ResOpenFile(ResArchive& archive, std::unique_ptr<ReadOnlyFile> file, const s
         storedIdentificationA ^= maskWord2 ^ kindWord;
         storedIdentificationB ^= maskWord1 ^ headerTag;
     }
-    if (storedIdentificationB != kind || storedIdentificationA != identificationA)
-        return FailOpen(archive, ResErrorInvalidArchive);
-    if (embedded && (checkWord == 0 || !CheckWordPasses(checkWord, maskWord1, maskWord2)))
-        return FailOpen(archive, ResErrorInvalidArchive);
+    if (storedIdentificationB != kind) return FailOpen(archive, ResErrorInvalidArchive, ResOpenFailure::KindMismatch);
+    if (storedIdentificationA != identificationA)
+        return FailOpen(archive, ResErrorInvalidArchive, ResOpenFailure::IdentificationMismatch);
+    if (embedded && checkWord == 0) return FailOpen(archive, ResErrorInvalidArchive, ResOpenFailure::CheckWordMissing);
+    if (embedded && !CheckWordPasses(checkWord, maskWord1, maskWord2))
+        return FailOpen(archive, ResErrorInvalidArchive, ResOpenFailure::CheckWordMismatch);
 
     try {
-        if (!LoadIndexTables(archive, keySeed, index.get(), indexBlockLength, static_cast<uint64_t>(fileSize)))
-            return FailOpen(archive, ResErrorInvalidArchive);
+        const ResOpenFailure tables =
+            LoadIndexTables(archive, keySeed, index.get(), indexBlockLength, static_cast<uint64_t>(fileSize));
+        if (tables != ResOpenFailure::None) return FailOpen(archive, ResErrorInvalidArchive, tables);
     } catch (const std::bad_alloc&) {
-        return FailOpen(archive, ResErrorOutOfMemory);
+        return FailOpen(archive, ResErrorOutOfMemory, ResOpenFailure::NoMemoryForTables);
     }
 
     archive.identificationA = storedIdentificationA;
@@ -447,4 +463,38 @@ const char* ResErrorMeaning(int errorNumber)
     case ResErrorSeekFailed: return "file seek failed";
     default: return "other failure";
     }
+}
+
+const char* ResOpenFailureText(ResOpenFailure failure)
+{
+    switch (failure) {
+    case ResOpenFailure::None: return "";
+    case ResOpenFailure::NoFile: return "the file does not exist";
+    case ResOpenFailure::CannotOpen: return "the file cannot be opened for reading";
+    case ResOpenFailure::NotRegularFile: return "not a regular file (a folder, pipe or device)";
+    case ResOpenFailure::SizeUnknown: return "the file's size cannot be told";
+    case ResOpenFailure::TooShort: return "the file is too short to hold an archive header, an index and a trailer";
+    case ResOpenFailure::TrailerUnreadable: return "the trailer cannot be read";
+    case ResOpenFailure::IndexLengthOutsideFile:
+        return "the trailer's index length does not fit between the archive header and the trailer";
+    case ResOpenFailure::NoMemoryForIndex: return "no memory for the index";
+    case ResOpenFailure::IndexUnreadable: return "the index cannot be read";
+    case ResOpenFailure::DataBaseOutsideFile:
+        return "the index header's index offset leaves no room for the archive header (a damaged index, or a wrong "
+               "key seed in the trailer)";
+    case ResOpenFailure::HeaderUnreadable: return "the archive header cannot be read";
+    case ResOpenFailure::KindMismatch:
+        return "the archive kind read from the trailer and the archive header is not this program's";
+    case ResOpenFailure::IdentificationMismatch:
+        return "the identification read from the trailer and the archive header is not the one asked for";
+    case ResOpenFailure::CheckWordMissing: return "an archive behind a program has no check word";
+    case ResOpenFailure::CheckWordMismatch: return "the trailer's check word does not match the archive header";
+    case ResOpenFailure::GroupTableOutsideIndex:
+        return "the index's group table runs past the index (a damaged index, or a wrong key seed in the trailer)";
+    case ResOpenFailure::EntryRunOutsideIndex:
+        return "a group's entry records run past the index (a damaged index, or a wrong key seed in the trailer)";
+    case ResOpenFailure::EntryOutsideFile: return "an entry's stored bytes lie outside the file";
+    case ResOpenFailure::NoMemoryForTables: return "no memory for the index tables";
+    }
+    return "";
 }

@@ -11,7 +11,9 @@
 // lookups store the number for their status in lastError. Every count, offset
 // and length read from the file is checked before use: an index that does not
 // fit its block or entries that point outside the file are refused with
-// ResErrorInvalidArchive.
+// ResErrorInvalidArchive. Beside its error number, ResOpen records in
+// openFailure which of its checks refused the file, for tools to say more
+// than "not a valid archive"; the number stays what callers act on.
 //
 // Positions inside an entry are positions within its data (0 is the first
 // data byte, after the prefix). One ResArchive has one file handle and is used
@@ -60,6 +62,31 @@ enum : int {
     ResErrorSizesInconsistent = 17,
     ResErrorClosed = 18,
     ResErrorSeekFailed = 20,
+};
+
+// Which check of ResOpen / ResOpenFile refused the file (ResOpenFailureText
+// words it). The error number each goes with is given after it.
+enum class ResOpenFailure : uint8_t {
+    None,
+    NoFile,                  // ResErrorNoFile
+    CannotOpen,              // ResErrorNotOpen: the system would not open it
+    NotRegularFile,          // ResErrorNotOpen: a folder, FIFO or device
+    SizeUnknown,             // ResErrorReadFailed
+    TooShort,                // ResErrorInvalidArchive: no room for header, index header and trailer
+    TrailerUnreadable,       // ResErrorReadFailed
+    IndexLengthOutsideFile,  // ResErrorInvalidArchive: the trailer's index length
+    NoMemoryForIndex,        // ResErrorOutOfMemory
+    IndexUnreadable,         // ResErrorReadFailed
+    DataBaseOutsideFile,     // ResErrorInvalidArchive: the index header's index offset
+    HeaderUnreadable,        // ResErrorReadFailed
+    KindMismatch,            // ResErrorInvalidArchive: the identification B word against `kind`
+    IdentificationMismatch,  // ResErrorInvalidArchive: the identification A word
+    CheckWordMissing,        // ResErrorInvalidArchive: an embedded archive with check word 0
+    CheckWordMismatch,       // ResErrorInvalidArchive
+    GroupTableOutsideIndex,  // ResErrorInvalidArchive: the group count
+    EntryRunOutsideIndex,    // ResErrorInvalidArchive: a group's entry count
+    EntryOutsideFile,        // ResErrorInvalidArchive: an entry's offset and stored size
+    NoMemoryForTables,       // ResErrorOutOfMemory
 };
 
 // The archive kind of this program's archives and the lengths of the fixed records.
@@ -118,6 +145,9 @@ struct ResArchive {
     std::vector<EntryRecord> entries;
     std::unique_ptr<ReadOnlyFile> file;
     int lastError = 0;
+    // Set by every ResOpen and ResOpenFile (None after a success); ResClose
+    // leaves it, so that it still tells why after the failed open closed.
+    ResOpenFailure openFailure = ResOpenFailure::None;
     uint64_t dataBase = 0;
     uint32_t identificationA = 0;
     uint32_t identificationB = 0;
@@ -159,3 +189,6 @@ int64_t ResCursorRead(ResArchive& archive, ResCursor& cursor, void* destination,
 int ResErrorNumber(int64_t status);
 // A short English description of an error number, for tools and messages.
 const char* ResErrorMeaning(int errorNumber);
+// The check that failed, in a few English words ("the trailer's check word
+// does not match the archive header"); "" for None.
+const char* ResOpenFailureText(ResOpenFailure failure);

@@ -239,6 +239,7 @@ bool LoadPictureUnguarded(ResArchive& archive, PictureLocator locator, DirectBmp
     if (header.width == 0 || header.height == 0 || header.width > MaximumBufferDimension ||
         header.height > MaximumBufferDimension)
         return false;
+    if (!PictureWithinMemoryLimit(header.width, header.height)) return false;
     // Raw rows that are not all in the entry fail anyway; refusing them here
     // also keeps an absurd stride from allocating a huge row.
     const int64_t paletteBytes = int64_t{header.paletteCount} * PaletteEntrySize;
@@ -299,14 +300,14 @@ bool LoadJpegPicture(ResArchive& archive, ResCursor& cursor, DirectBmpControl& b
         std::unique_ptr<TBitmap> bitmap;
         {
             TResReadStream stream(&archive, true, &cursor);
-            bitmap = DecodeJpeg(stream);
+            bitmap = DecodeJpeg(stream, JpegLimits{buffer.Width, buffer.Height, MaximumPictureBytes});
         }
         if (!bitmap) return false;
         // Declared after the bitmap, so it is released before the bitmap goes.
         DirectBmpControl decoded;
         if (!decoded.AttachBitmap(bitmap.get(), 0, bitmap->Height() - 1)) return false;
         const TRect whole{0, 0, bitmap->Width(), bitmap->Height()};
-        Copy(buffer, whole, decoded, whole);  // clipped to the smaller of the two sizes
+        Copy(buffer, whole, decoded, whole);
         return true;
     } catch (...) {
         return false;

@@ -38,13 +38,16 @@ bool Inside(const TRect& rect, const TRect& bounds)
 // buffer (a picture area larger than the screen): resampled whole into a
 // buffer of its own size, then copied in clipped, so that the visible part has
 // exactly the pixels an unclipped resample would give. A picture too large to
-// stage is not drawn; the background stays.
+// stage (beyond the buffer dimensions, or a staging buffer over the memory a
+// picture may take) is not drawn; the background stays.
 void StretchClipped(DirectBmpControl& next, const TRect& placed, const DirectBmpControl& picture, uint32_t background)
 {
     const TRect visible{std::max(placed.left, 0), std::max(placed.top, 0), std::min(placed.right, next.Width),
                         std::min(placed.bottom, next.Height)};
     if (visible.Width() <= 0 || visible.Height() <= 0) return;
     if (placed.Width() > MaximumBufferDimension || placed.Height() > MaximumBufferDimension) return;
+    if (!PictureWithinMemoryLimit(static_cast<uint64_t>(placed.Width()), static_cast<uint64_t>(placed.Height())))
+        return;
     DirectBmpControl staging;
     if (!staging.Allocate(static_cast<int32_t>(placed.Width()), static_cast<int32_t>(placed.Height()), FormatOf(next)))
         return;

@@ -4,6 +4,18 @@
 
 #include <new>
 
+bool JpegFrameAccepted(uint64_t width, uint64_t height, const JpegLimits& limits)
+{
+    const uint64_t largest = static_cast<uint64_t>(MaximumJpegDimension);
+    if (width == 0 || height == 0 || width > largest || height > largest) return false;
+    if ((limits.width != 0 || limits.height != 0) &&
+        (width != static_cast<uint64_t>(limits.width) || height != static_cast<uint64_t>(limits.height)))
+        return false;
+    // The output rows of 3 bytes a pixel, padded to 4 bytes as TMemoryBitmap pads them.
+    const uint64_t outputBytes = (width * 3 + 3) / 4 * 4 * height;
+    return limits.maximumBytes == 0 || outputBytes <= limits.maximumBytes;
+}
+
 std::unique_ptr<unsigned char[]> ReadJpegBytes(TStream& stream, size_t* size)
 {
     *size = 0;

@@ -8,7 +8,11 @@
 // system's own calls, and later reads there return 0. Size() is the file's
 // length in bytes, or -1 when it cannot be told.
 //
-// OpenReadOnlyShared() returns null when the file cannot be opened.
+// OpenReadOnlyShared() returns null when the file cannot be opened, and says
+// why in *failure when one is given. Only regular files are opened: a FIFO, a
+// device or a folder is refused without waiting for a writer and without
+// reading from it (a FIFO would block the opening, a device such as /dev/zero
+// never ends).
 // MemoryFile serves tests and fuzzers: the same contract over bytes it owns,
 // with switches that make reads or seeks fail from a given offset on.
 #pragma once
@@ -27,7 +31,9 @@ public:
     virtual int64_t Size() = 0;
 };
 
-std::unique_ptr<ReadOnlyFile> OpenReadOnlyShared(const std::filesystem::path& path);
+enum class FileOpenFailure { None, CannotOpen, NotRegularFile };
+
+std::unique_ptr<ReadOnlyFile> OpenReadOnlyShared(const std::filesystem::path& path, FileOpenFailure* failure = nullptr);
 
 class MemoryFile final : public ReadOnlyFile {
 public:

@@ -30,6 +30,7 @@ HeadlessSlideShow::HeadlessSlideShow(const HeadlessOptions& options)
     services.random = &random;
     services.text = text.get();
     services.observer = trace.get();
+    services.soundFailed = options.soundFailed;
     ViewerSetup setup;
     setup.width = options.width;
     setup.height = options.height;

@@ -36,6 +36,9 @@ struct HeadlessOptions {
     bool soundOff = false;
     SoundPlayer* sound = nullptr;                   // oWaveDataControl on a virtual output when null
     std::function<void(const std::string&)> trace;  // no trace when empty
+    // Every attempt to play a sound that stays unheard, with the reason
+    // (PlayerServices::soundFailed); none when empty.
+    std::function<void(int32_t soundId, const std::string& reason)> soundFailed;
     bool drawText = true;                           // a real text renderer for the banner
 };
 

@@ -297,23 +297,44 @@ bool ScenarioPlayer::PlayOneShotSound(int32_t soundId, uint32_t* durationMs)
 bool ScenarioPlayer::PlaySound(int32_t soundId, int loopCount, uint32_t* durationMs)
 {
     services_.sound->Stop();
-    if (!IsOpen(SoundArchive) && ResOpen(SoundArchive, ArchivePath, 0, ResArchiveKind) != 0) return false;
+    if (!IsOpen(SoundArchive)) {
+        const int opened = ResOpen(SoundArchive, ArchivePath, 0, ResArchiveKind);
+        if (opened != 0) {
+            SoundFailed(soundId, std::string("the archive does not open: error ") + std::to_string(opened) + " (" +
+                                     ResErrorMeaning(opened) + ")");
+            return false;
+        }
+    }
     const int64_t group = ResFindGroup(SoundArchive, ResTagSound);
-    if (group < 0) return false;
+    if (group < 0) {
+        SoundFailed(soundId, "the archive holds no sounds");
+        return false;
+    }
     const int64_t entry = ResFindEntry(SoundArchive, group, static_cast<uint32_t>(soundId));
-    if (entry < 0) return false;
+    if (entry < 0) {
+        SoundFailed(soundId, "the archive holds no such sound");
+        return false;
+    }
     ResSeekEntry(SoundArchive, group, entry);
     const EntryRecord* record = ResEntryRecordOf(SoundArchive, group, entry);
     if (record == nullptr) return false;
     ResCursor cursor;
     cursor.entry = *record;
     cursor.position = 0;
-    services_.sound->Load(SoundArchive, cursor);
+    const int loaded = services_.sound->Load(SoundArchive, cursor);
     const uint32_t duration = services_.sound->DurationMs();
     if (durationMs != nullptr) *durationMs = duration;
     services_.sound->Play(loopCount);
     observer_.SoundStarted(soundId, loopCount == 1, duration);
+    std::string problem = services_.sound->Problem();
+    if (problem.empty() && loaded < 0) problem = "it does not load (status " + std::to_string(loaded) + ")";
+    if (!problem.empty()) SoundFailed(soundId, problem);
     return true;
+}
+
+void ScenarioPlayer::SoundFailed(int32_t soundId, const std::string& reason) const
+{
+    if (services_.soundFailed) services_.soundFailed(soundId, reason);
 }
 
 void ScenarioPlayer::BannerStep()

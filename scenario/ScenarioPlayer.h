@@ -71,6 +71,10 @@ struct PlayerServices {
     // Makes the window-sized 32-bit screen bitmap (a DIB section on
     // Windows); a TMemoryBitmap when not set.
     std::function<std::unique_ptr<TBitmap>(int32_t width, int32_t height)> makeScreenBitmap;
+    // Told of every attempt to play a sound that leaves it unheard: not in
+    // the archive, refused by the sound player's load, or by its device. The
+    // show goes on without the sound either way; tools warn. Optional.
+    std::function<void(int32_t soundId, const std::string& reason)> soundFailed;
 };
 
 struct ViewerSetup {
@@ -163,6 +167,7 @@ public:
 private:
     void ShowPicture(const ScenarioRecord& record);
     bool PlaySound(int32_t soundId, int loopCount, uint32_t* durationMs);
+    void SoundFailed(int32_t soundId, const std::string& reason) const;
     void MakeBanner();
     bool PlaceNextPicture(int32_t pictureId, bool checkOnly);
 

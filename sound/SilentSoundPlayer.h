@@ -12,9 +12,11 @@ public:
     int Load(ResArchive& archive, const ResCursor& cursor) override;
     void Play(int /*loopCount*/) override {}
     uint32_t DurationMs() const override { return durationMs_; }
+    std::string Problem() const override { return problem_; }
     void SetWaveVolume(uint16_t /*left*/, uint16_t /*right*/) override {}
 
 private:
     WaveFormatFields format_;  // carried from sound to sound, as the real player does
     uint32_t durationMs_ = 0;
+    std::string problem_;
 };

@@ -9,6 +9,7 @@
 #include "ZULResourceUtilLib/ResArchive.h"
 
 #include <cstdint>
+#include <string>
 
 class SoundPlayer {
 public:
@@ -23,6 +24,10 @@ public:
     // Starts the loaded sound: loop count 0 repeats until stopped, 1 plays
     // once. Does nothing while the device is open.
     virtual void Play(int loopCount) = 0;
+    // Why the last Load or Play leaves nothing to hear, in words (what the
+    // wave walk refused, the device's error text); empty when neither failed.
+    // The player does not act on it; tools warn with it.
+    virtual std::string Problem() const { return {}; }
     // Length of the loaded sound in milliseconds, as Load computed it.
     virtual uint32_t DurationMs() const = 0;
     // Stores both channel volumes (0xFFFF full) and applies them to an open

@@ -1,24 +1,10 @@
 #include "sound/VirtualWaveOutput.h"
 
+#include "sound/WaveFormat.h"
+
 #include <algorithm>
 #include <array>
 #include <deque>
-
-namespace {
-
-bool PlainOutputFormat(const WaveDeviceFormat& format)
-{
-    if (format.formatTag != 1) return false;
-    if (format.channels < 1 || format.channels > 8) return false;
-    if (format.bitsPerSample != 8 && format.bitsPerSample != 16 && format.bitsPerSample != 24 &&
-        format.bitsPerSample != 32)
-        return false;
-    if (format.samplesPerSecond < 1 || format.samplesPerSecond > 384000) return false;
-    const uint32_t frame = uint32_t{format.channels} * (format.bitsPerSample / 8u);
-    return format.blockAlign == frame && format.averageBytesPerSecond == format.samplesPerSecond * frame;
-}
-
-}  // namespace
 
 class VirtualWaveDevice : public WaveDevice {
 public:
@@ -259,7 +245,7 @@ WaveDeviceStatus VirtualWaveOutput::Open(const WaveDeviceFormat& format, ThreadM
 {
     std::lock_guard lock(mutex_);
     if (const WaveDeviceStatus failure = TakeFailure(Operation::Open); failure != WaveDeviceStatus::Ok) return failure;
-    if (settings_.pcmOnly && !PlainOutputFormat(format)) return WaveDeviceStatus::BadFormat;
+    if (settings_.pcmOnly && PlayableFormatFault(format) != WaveFormatFault::None) return WaveDeviceStatus::BadFormat;
     if (format.averageBytesPerSecond == 0) return WaveDeviceStatus::BadFormat;
     auto opened = std::make_unique<VirtualWaveDevice>(*this, format, notices, ++openings_);
     devices_.push_back(opened.get());

@@ -78,9 +78,11 @@ int oWaveDataControl::Load(ResArchive& archive, const ResCursor& cursor)
         format_ = info.format;
         duration_ = 0;
         loadFailed_ = true;
+        problem_ = WaveFailureText(info.failure);
         return info.status;
     }
     loadFailed_ = false;
+    problem_.clear();
     format_ = info.format;
     if (info.dataFound) {
         dataLength_ = info.dataLength;
@@ -205,9 +207,11 @@ void oWaveDataControl::Play(int loopCount)
     if (loadFailed_) return;
     std::string error;
     if (!OpenDevice(error)) {
+        problem_ = error;
         ReportError(error);
         return;
     }
+    problem_.clear();
     // Loop counts below 0 mean nothing to a caller; they play once.
     loopCount_ = loopCount < 0 ? 1 : loopCount;
     playedBase_ += DevicePosition();

@@ -29,7 +29,8 @@
 // the main thread with OnEndNotice(opening). Without an endNotice the player
 // posts that answer to its MainThreadCalls itself. Errors of the device
 // (the system's text) go to owner.reportError on the main thread; without
-// one they are dropped.
+// one they are dropped. Problem() keeps the failure of the last Load or
+// Play in words, for tools; nothing here acts on it.
 //
 // Ownership: the player does not own the archive of a loaded sound; it must
 // stay open (or the player stopped) while the sound plays. The wave output
@@ -93,6 +94,7 @@ public:
     int Load(ResArchive& archive, const ResCursor& cursor) override;
     void Play(int loopCount) override;
     uint32_t DurationMs() const override { return duration_; }
+    std::string Problem() const override { return problem_; }
     void SetWaveVolume(uint16_t left, uint16_t right) override;
 
     // Copies count sample bytes from the read position; returns how many the
@@ -189,4 +191,5 @@ private:
     ResArchive* archive_ = nullptr;
     ResCursor cursor_;
     bool loadFailed_ = false;
+    std::string problem_;
 };

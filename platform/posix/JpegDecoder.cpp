@@ -10,9 +10,11 @@
 
 #include "platform/Stream.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>  // jpeglib.h needs FILE and size_t declared first
+#include <limits>
 #include <memory>
 #include <new>
 
@@ -62,23 +64,25 @@ bool AcceptedColourSpace(J_COLOR_SPACE space)
     return space == JCS_GRAYSCALE || space == JCS_YCbCr || space == JCS_RGB;
 }
 
-bool AcceptedSize(JDIMENSION width, JDIMENSION height)
-{
-    return width != 0 && height != 0 && width <= static_cast<JDIMENSION>(MaximumJpegDimension) &&
-           height <= static_cast<JDIMENSION>(MaximumJpegDimension);
-}
-
-bool RunDecoder(DecodeJob* job, const unsigned char* data, unsigned long size)
+bool RunDecoder(DecodeJob* job, const unsigned char* data, unsigned long size, const JpegLimits& limits,
+                JpegFrameDimensions* frame)
 {
     if (setjmp(job->jump) != 0) return false;
 
     jpeg_create_decompress(&job->info);
     job->progress.progress_monitor = CheckScanCount;
     job->info.progress = &job->progress;
+    // libjpeg counts what it has set aside and, when a whole-picture
+    // coefficient buffer would go beyond this, asks for backing store, which
+    // libjpeg-turbo does not have: the decode fails instead of growing.
+    if (limits.maximumBytes != 0)
+        job->info.mem->max_memory_to_use =
+            static_cast<long>(std::min<uint64_t>(limits.maximumBytes, std::numeric_limits<long>::max()));
     jpeg_mem_src(&job->info, data, size);
     if (jpeg_read_header(&job->info, TRUE) != JPEG_HEADER_OK) return false;
+    if (frame != nullptr) *frame = {job->info.image_width, job->info.image_height};
     // Refused before any pixel memory is set aside.
-    if (!AcceptedSize(job->info.image_width, job->info.image_height)) return false;
+    if (!JpegFrameAccepted(job->info.image_width, job->info.image_height, limits)) return false;
     if (!AcceptedColourSpace(job->info.jpeg_color_space)) return false;
 
     job->info.out_color_space = JCS_EXT_BGR;  // grey inputs come out as grey BGR triples
@@ -100,8 +104,9 @@ bool RunDecoder(DecodeJob* job, const unsigned char* data, unsigned long size)
 
 }  // namespace
 
-std::unique_ptr<TBitmap> DecodeJpeg(TStream& stream)
+std::unique_ptr<TBitmap> DecodeJpeg(TStream& stream, const JpegLimits& limits, JpegFrameDimensions* frame)
 {
+    if (frame != nullptr) *frame = {};
     size_t got = 0;
     const std::unique_ptr<unsigned char[]> bytes = ReadJpegBytes(stream, &got);
     if (!bytes || got > static_cast<size_t>(static_cast<unsigned long>(-1))) return nullptr;
@@ -112,7 +117,7 @@ std::unique_ptr<TBitmap> DecodeJpeg(TStream& stream)
     job->errors.output_message = DropMessage;
     job->info.client_data = job.get();  // kept by jpeg_create_decompress
 
-    const bool decoded = RunDecoder(job.get(), bytes.get(), static_cast<unsigned long>(got));
+    const bool decoded = RunDecoder(job.get(), bytes.get(), static_cast<unsigned long>(got), limits, frame);
     jpeg_destroy_decompress(&job->info);
     std::unique_ptr<TBitmap> bitmap(job->bitmap);
     if (!decoded) return nullptr;

@@ -51,14 +51,37 @@ private:
 
 } // namespace
 
-std::unique_ptr<ReadOnlyFile> OpenReadOnlyShared(const std::filesystem::path& path)
+std::unique_ptr<ReadOnlyFile> OpenReadOnlyShared(const std::filesystem::path& path, FileOpenFailure* failure)
 {
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0) return nullptr;
-    struct stat status {};
-    if (::fstat(descriptor, &status) != 0 || S_ISDIR(status.st_mode)) {
-        ::close(descriptor);
+    FileOpenFailure ignored;
+    FileOpenFailure& why = failure != nullptr ? *failure : ignored;
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a
+    // writer, possibly for ever, before fstat could tell what it is.
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (descriptor < 0) {
+        why = FileOpenFailure::CannotOpen;
         return nullptr;
     }
+    struct stat status {};
+    if (::fstat(descriptor, &status) != 0) {
+        ::close(descriptor);
+        why = FileOpenFailure::CannotOpen;
+        return nullptr;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        ::close(descriptor);
+        why = FileOpenFailure::NotRegularFile;
+        return nullptr;
+    }
+    // Reads of a regular file do not block anyway, but the flag would stay on
+    // the descriptor, and a file system that honours it (mandatory locks,
+    // some network ones) would answer EAGAIN instead of data.
+    const int flags = ::fcntl(descriptor, F_GETFL);
+    if (flags == -1 || ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) == -1) {
+        ::close(descriptor);
+        why = FileOpenFailure::CannotOpen;
+        return nullptr;
+    }
+    why = FileOpenFailure::None;
     return std::make_unique<PosixFile>(descriptor);
 }

@@ -53,16 +53,11 @@ private:
     HRESULT result_;
 };
 
-bool AcceptedSize(UINT width, UINT height)
-{
-    return width != 0 && height != 0 && width <= static_cast<UINT>(MaximumJpegDimension) &&
-           height <= static_cast<UINT>(MaximumJpegDimension);
-}
-
 }  // namespace
 
-std::unique_ptr<TBitmap> DecodeJpeg(TStream& stream)
+std::unique_ptr<TBitmap> DecodeJpeg(TStream& stream, const JpegLimits& limits, JpegFrameDimensions* frame)
 {
+    if (frame != nullptr) *frame = {};
     size_t size = 0;
     const std::unique_ptr<unsigned char[]> bytes = ReadJpegBytes(stream, &size);
     if (!bytes || size > MAXDWORD) return nullptr;
@@ -81,15 +76,18 @@ std::unique_ptr<TBitmap> DecodeJpeg(TStream& stream)
     if (FAILED(factory->CreateDecoder(GUID_ContainerFormatJpeg, nullptr, decoder.Out())) ||
         FAILED(decoder->Initialize(input.Get(), WICDecodeMetadataCacheOnDemand)))
         return nullptr;
-    ComRef<IWICBitmapFrameDecode> frame;
-    if (FAILED(decoder->GetFrame(0, frame.Out()))) return nullptr;
+    ComRef<IWICBitmapFrameDecode> frameDecoder;
+    if (FAILED(decoder->GetFrame(0, frameDecoder.Out()))) return nullptr;
     UINT width = 0;
     UINT height = 0;
-    // Refused before any pixel memory is set aside.
-    if (FAILED(frame->GetSize(&width, &height)) || !AcceptedSize(width, height)) return nullptr;
+    // Refused before any pixel memory is set aside. WIC's own working memory
+    // cannot be bounded from here; only the output is.
+    if (FAILED(frameDecoder->GetSize(&width, &height))) return nullptr;
+    if (frame != nullptr) *frame = {width, height};
+    if (!JpegFrameAccepted(width, height, limits)) return nullptr;
     ComRef<IWICFormatConverter> converter;
     if (FAILED(factory->CreateFormatConverter(converter.Out())) ||
-        FAILED(converter->Initialize(frame.Get(), GUID_WICPixelFormat24bppBGR, WICBitmapDitherTypeNone, nullptr, 0.0,
+        FAILED(converter->Initialize(frameDecoder.Get(), GUID_WICPixelFormat24bppBGR, WICBitmapDitherTypeNone, nullptr, 0.0,
                                      WICBitmapPaletteTypeCustom)))
         return nullptr;
 

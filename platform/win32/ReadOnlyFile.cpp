@@ -48,10 +48,28 @@ private:
 
 } // namespace
 
-std::unique_ptr<ReadOnlyFile> OpenReadOnlyShared(const std::filesystem::path& path)
+std::unique_ptr<ReadOnlyFile> OpenReadOnlyShared(const std::filesystem::path& path, FileOpenFailure* failure)
 {
+    FileOpenFailure ignored;
+    FileOpenFailure& why = failure != nullptr ? *failure : ignored;
     const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    if (handle == INVALID_HANDLE_VALUE) {
+        // Without backup semantics a folder does not open at all; say so
+        // rather than "cannot open".
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        why = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                  ? FileOpenFailure::NotRegularFile
+                  : FileOpenFailure::CannotOpen;
+        return nullptr;
+    }
+    // Pipes, consoles and serial ports open too, but a read of them waits for
+    // a writer or never ends.
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        why = FileOpenFailure::NotRegularFile;
+        return nullptr;
+    }
+    why = FileOpenFailure::None;
     return std::make_unique<Win32File>(handle);
 }

@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
+#include <string>
 
 namespace {
 
@@ -49,6 +51,7 @@ struct Damage {
     const char* name;
     std::function<void(std::vector<uint8_t>&, const PlainArchiveLayout&)> apply;
     int expected;
+    ResOpenFailure failure;  // the check that must name the damage
 };
 
 class DamagedArchive : public testing::TestWithParam<Damage> {};
@@ -60,6 +63,7 @@ TEST_P(DamagedArchive, IsRefused)
     GetParam().apply(file, layout);
     ResArchive archive;
     EXPECT_EQ(OpenArchiveBytes(archive, file), GetParam().expected);
+    EXPECT_EQ(archive.openFailure, GetParam().failure);
     EXPECT_EQ(ResFindGroup(archive, ResTagPicture), ResStatusNoIndex);
 }
 
@@ -71,39 +75,197 @@ void SetIndexLength(std::vector<uint8_t>& file, const PlainArchiveLayout& layout
 INSTANTIATE_TEST_SUITE_P(
     Fields, DamagedArchive,
     testing::Values(
-        Damage{"ShorterThan120Bytes", [](auto& f, auto&) { f.resize(119); }, ResErrorInvalidArchive},
-        Damage{"Empty", [](auto& f, auto&) { f.clear(); }, ResErrorInvalidArchive},
-        Damage{"IndexLengthHuge", [](auto& f, auto& l) { SetIndexLength(f, l, uint64_t{1} << 63); }, ResErrorInvalidArchive},
-        Damage{"IndexLengthAllOnes", [](auto& f, auto& l) { SetIndexLength(f, l, UINT64_MAX); }, ResErrorInvalidArchive},
-        Damage{"IndexLengthWholeFile", [](auto& f, auto& l) { SetIndexLength(f, l, l.trailer); }, ResErrorInvalidArchive},
-        Damage{"IndexLengthLeavesNoHeader", [](auto& f, auto& l) { SetIndexLength(f, l, l.trailer - 55); }, ResErrorInvalidArchive},
+        Damage{"ShorterThan120Bytes", [](auto& f, auto&) { f.resize(119); }, ResErrorInvalidArchive,
+               ResOpenFailure::TooShort},
+        Damage{"Empty", [](auto& f, auto&) { f.clear(); }, ResErrorInvalidArchive, ResOpenFailure::TooShort},
+        Damage{"IndexLengthHuge", [](auto& f, auto& l) { SetIndexLength(f, l, uint64_t{1} << 63); },
+               ResErrorInvalidArchive, ResOpenFailure::IndexLengthOutsideFile},
+        Damage{"IndexLengthAllOnes", [](auto& f, auto& l) { SetIndexLength(f, l, UINT64_MAX); }, ResErrorInvalidArchive,
+               ResOpenFailure::IndexLengthOutsideFile},
+        Damage{"IndexLengthWholeFile", [](auto& f, auto& l) { SetIndexLength(f, l, l.trailer); },
+               ResErrorInvalidArchive, ResOpenFailure::IndexLengthOutsideFile},
+        Damage{"IndexLengthLeavesNoHeader", [](auto& f, auto& l) { SetIndexLength(f, l, l.trailer - 55); },
+               ResErrorInvalidArchive, ResOpenFailure::IndexLengthOutsideFile},
         Damage{"IndexOffsetPastFileStart",
-               [](auto& f, auto& l) { WriteLe64(f.data() + l.indexBlock + 8, l.indexBlock + 1); }, ResErrorInvalidArchive},
+               [](auto& f, auto& l) { WriteLe64(f.data() + l.indexBlock + 8, l.indexBlock + 1); },
+               ResErrorInvalidArchive, ResOpenFailure::DataBaseOutsideFile},
         Damage{"IndexOffsetHuge", [](auto& f, auto& l) { WriteLe64(f.data() + l.indexBlock + 8, UINT64_MAX); },
-               ResErrorInvalidArchive},
+               ResErrorInvalidArchive, ResOpenFailure::DataBaseOutsideFile},
         Damage{"DataBaseBelowHeader",
-               [](auto& f, auto& l) { WriteLe64(f.data() + l.indexBlock + 8, l.indexBlock - 27); }, ResErrorInvalidArchive},
-        Damage{"WrongKindInTrailer", [](auto& f, auto& l) { f[l.trailer + 52] ^= 1; }, ResErrorInvalidArchive},
+               [](auto& f, auto& l) { WriteLe64(f.data() + l.indexBlock + 8, l.indexBlock - 27); },
+               ResErrorInvalidArchive, ResOpenFailure::DataBaseOutsideFile},
+        Damage{"WrongKindInTrailer", [](auto& f, auto& l) { f[l.trailer + 52] ^= 1; }, ResErrorInvalidArchive,
+               ResOpenFailure::KindMismatch},
+        // The identification words are unmasked with the header's words:
+        // damage to either side shows as a mismatch.
+        Damage{"WrongIdentificationInTrailer", [](auto& f, auto& l) { f[l.trailer + 48] ^= 0x10; },
+               ResErrorInvalidArchive, ResOpenFailure::IdentificationMismatch},
+        Damage{"HeaderKindWordDamaged", [](auto& f, auto& l) { f[l.dataBase - 28] ^= 2; }, ResErrorInvalidArchive,
+               ResOpenFailure::IdentificationMismatch},
+        Damage{"HeaderTagDamaged", [](auto& f, auto& l) { f[l.dataBase - 28 + 24] ^= 4; }, ResErrorInvalidArchive,
+               ResOpenFailure::KindMismatch},
         Damage{"GroupCountPastIndex", [](auto& f, auto& l) { WriteLe32(f.data() + l.indexBlock + 16, 1000); },
-               ResErrorInvalidArchive},
+               ResErrorInvalidArchive, ResOpenFailure::GroupTableOutsideIndex},
         Damage{"GroupCountHuge", [](auto& f, auto& l) { WriteLe32(f.data() + l.indexBlock + 16, UINT32_MAX); },
-               ResErrorInvalidArchive},
+               ResErrorInvalidArchive, ResOpenFailure::GroupTableOutsideIndex},
         Damage{"EntryCountPastIndex", [](auto& f, auto& l) { WriteLe32(f.data() + l.groupRecord(1) + 4, 4); },
-               ResErrorInvalidArchive},
+               ResErrorInvalidArchive, ResOpenFailure::EntryRunOutsideIndex},
         Damage{"EntryCountHuge", [](auto& f, auto& l) { WriteLe32(f.data() + l.groupRecord(2) + 4, UINT32_MAX); },
-               ResErrorInvalidArchive},
+               ResErrorInvalidArchive, ResOpenFailure::EntryRunOutsideIndex},
         Damage{"EntryOffsetPastFile",
                [](auto& f, auto& l) { WriteLe64(f.data() + l.entryRecord(3, 1) + 4, f.size() - l.dataBase + 1); },
-               ResErrorInvalidArchive},
-        Damage{"EntryOffsetHuge", [](auto& f, auto& l) { WriteLe64(f.data() + l.entryRecord(3, 2) + 4, UINT64_MAX - 10); },
-               ResErrorInvalidArchive},
+               ResErrorInvalidArchive, ResOpenFailure::EntryOutsideFile},
+        Damage{"EntryOffsetHuge",
+               [](auto& f, auto& l) { WriteLe64(f.data() + l.entryRecord(3, 2) + 4, UINT64_MAX - 10); },
+               ResErrorInvalidArchive, ResOpenFailure::EntryOutsideFile},
         Damage{"StoredSizePastFile",
                [](auto& f, auto& l) {
                    WriteLe32(f.data() + l.entryRecord(3, 3) + 12, 0xFFFFFFFFu);
                    WriteLe16(f.data() + l.entryRecord(3, 3) + 16, 0xFFFF);
                },
-               ResErrorInvalidArchive}),
+               ResErrorInvalidArchive, ResOpenFailure::EntryOutsideFile}),
     [](const testing::TestParamInfo<Damage>& info) { return info.param.name; });
+
+// A file whose size cannot be told, or whose read starting at one offset
+// fails, for the read failures of the records ResOpenFile reads.
+class FaultyFile final : public ReadOnlyFile {
+public:
+    FaultyFile(std::vector<uint8_t> bytes, uint64_t failReadAt, bool sizeKnown = true)
+        : inner_(std::move(bytes)), failReadAt_(failReadAt), sizeKnown_(sizeKnown)
+    {
+    }
+    bool Seek(uint64_t offset) override
+    {
+        position_ = offset;
+        return inner_.Seek(offset);
+    }
+    int64_t Read(void* destination, size_t length) override
+    {
+        if (position_ == failReadAt_) return -1;
+        const int64_t got = inner_.Read(destination, length);
+        if (got > 0) position_ += static_cast<uint64_t>(got);
+        return got;
+    }
+    int64_t Size() override { return sizeKnown_ ? inner_.Size() : -1; }
+
+private:
+    MemoryFile inner_;
+    uint64_t failReadAt_;
+    bool sizeKnown_;
+    uint64_t position_ = 0;
+};
+
+int OpenFaulty(ResArchive& archive, const std::vector<uint8_t>& bytes, uint64_t failReadAt, bool sizeKnown = true)
+{
+    return ResOpenFile(archive, std::make_unique<FaultyFile>(bytes, failReadAt, sizeKnown), "faulty.brsc",
+                       ResEmbedding::SideFile, 0, ResArchiveKind);
+}
+
+std::vector<uint8_t> BehindProgram(CheckWordChoice checkWord)
+{
+    ArchiveOptions options;
+    options.checkWord = checkWord;
+    ArchiveWriter writer(options);
+    writer.Add({ResTagScenario, 1000, 0, PatternBytes(64, 1)});
+    return writer.BuildBehind(PatternBytes(300, 2));
+}
+
+std::vector<uint8_t> WithTrailerWord(std::vector<uint8_t> file, size_t offset, uint32_t value)
+{
+    WriteLe32(file.data() + file.size() - ResArchiveTrailerSize + offset, value);
+    return file;
+}
+
+struct OpenFault {
+    const char* name;
+    std::function<int(ResArchive&)> open;
+    int expected;
+    ResOpenFailure failure;
+};
+
+class RefusedOpen : public testing::TestWithParam<OpenFault> {};
+
+// Beyond damaged bytes: failing reads, what the caller asks for, archives
+// behind a program, and keys that do not decrypt the index. Each refusal
+// keeps its error number and names its check; a later success clears it.
+TEST_P(RefusedOpen, NamesTheCheckThatFailed)
+{
+    ResArchive archive;
+    EXPECT_EQ(GetParam().open(archive), GetParam().expected);
+    EXPECT_EQ(archive.openFailure, GetParam().failure);
+    EXPECT_EQ(archive.file, nullptr);
+    ASSERT_EQ(OpenArchiveBytes(archive, ValidArchive(0)), ResErrorNone);
+    EXPECT_EQ(archive.openFailure, ResOpenFailure::None);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Checks, RefusedOpen,
+    testing::Values(
+        OpenFault{"NoFileGiven",
+                  [](ResArchive& a) {
+                      return ResOpenFile(a, nullptr, "none", ResEmbedding::SideFile, 0, ResArchiveKind);
+                  },
+                  ResErrorNotOpen, ResOpenFailure::CannotOpen},
+        OpenFault{"SizeUnknown", [](ResArchive& a) { return OpenFaulty(a, ValidArchive(0), UINT64_MAX, false); },
+                  ResErrorReadFailed, ResOpenFailure::SizeUnknown},
+        OpenFault{"TrailerReadFails",
+                  [](ResArchive& a) {
+                      const std::vector<uint8_t> file = ValidArchive(0);
+                      return OpenFaulty(a, file, file.size() - ResArchiveTrailerSize);
+                  },
+                  ResErrorReadFailed, ResOpenFailure::TrailerUnreadable},
+        OpenFault{"IndexReadFails",
+                  [](ResArchive& a) {
+                      const std::vector<uint8_t> file = ValidArchive(0);
+                      return OpenFaulty(a, file, LocatePlainArchive(file).indexBlock);
+                  },
+                  ResErrorReadFailed, ResOpenFailure::IndexUnreadable},
+        OpenFault{"HeaderReadFails", [](ResArchive& a) { return OpenFaulty(a, ValidArchive(0), 0); },
+                  ResErrorReadFailed, ResOpenFailure::HeaderUnreadable},
+        OpenFault{"AnotherKindAsked",
+                  [](ResArchive& a) {
+                      return OpenArchiveBytes(a, ValidArchive(0), ResEmbedding::SideFile, ResArchiveKind + 1);
+                  },
+                  ResErrorInvalidArchive, ResOpenFailure::KindMismatch},
+        OpenFault{"AnotherIdentificationAsked",
+                  [](ResArchive& a) {
+                      return ResOpenFile(a, std::make_unique<MemoryFile>(ValidArchive(0)), "other",
+                                         ResEmbedding::SideFile, 7, ResArchiveKind);
+                  },
+                  ResErrorInvalidArchive, ResOpenFailure::IdentificationMismatch},
+        OpenFault{"BehindProgramWithoutCheckWord",
+                  [](ResArchive& a) { return OpenArchiveBytes(a, BehindProgram(CheckWordChoice::None)); },
+                  ResErrorInvalidArchive, ResOpenFailure::CheckWordMissing},
+        OpenFault{"BehindProgramWithFailingCheckWord",
+                  [](ResArchive& a) { return OpenArchiveBytes(a, BehindProgram(CheckWordChoice::Failing)); },
+                  ResErrorInvalidArchive, ResOpenFailure::CheckWordMismatch},
+        OpenFault{"ProgramFileCheckWordDamaged",
+                  [](ResArchive& a) {
+                      std::vector<uint8_t> file = ValidArchive(0);
+                      file[file.size() - ResArchiveTrailerSize + 40] ^= 0x80;
+                      return OpenArchiveBytes(a, file, ResEmbedding::ProgramFile);
+                  },
+                  ResErrorInvalidArchive, ResOpenFailure::CheckWordMismatch},
+        // A key seed that is not the writer's turns the index into noise; its
+        // first field read after decryption is the index offset.
+        OpenFault{"WrongKeySeed",
+                  [](ResArchive& a) { return OpenArchiveBytes(a, WithTrailerWord(ValidArchive(99), 20, 98)); },
+                  ResErrorInvalidArchive, ResOpenFailure::DataBaseOutsideFile},
+        OpenFault{"PlainIndexTakenForEncrypted",
+                  [](ResArchive& a) { return OpenArchiveBytes(a, WithTrailerWord(ValidArchive(0), 20, 5)); },
+                  ResErrorInvalidArchive, ResOpenFailure::DataBaseOutsideFile}),
+    [](const testing::TestParamInfo<OpenFault>& info) { return info.param.name; });
+
+TEST(RefusedOpen, EveryCheckHasWordsOfItsOwn)
+{
+    std::set<std::string> seen;
+    EXPECT_STREQ(ResOpenFailureText(ResOpenFailure::None), "");
+    for (int value = 1; value <= static_cast<int>(ResOpenFailure::NoMemoryForTables); ++value) {
+        const std::string text = ResOpenFailureText(static_cast<ResOpenFailure>(value));
+        EXPECT_FALSE(text.empty()) << value;
+        EXPECT_TRUE(seen.insert(text).second) << value << ": " << text;
+    }
+}
 
 TEST(DamagedArchive, EveryTruncationFailsCleanly)
 {

@@ -6,9 +6,21 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <fstream>
+#include <mutex>
 #include <string>
+#include <thread>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -508,5 +520,94 @@ TEST_F(ResOpenOnDisk, EmptyPathOpensTheRunningProgram)
     EXPECT_EQ(ResOpen(archive, "", 0, ResArchiveKind), ResErrorInvalidArchive);
     EXPECT_TRUE(archive.path.empty());
 }
+
+#ifndef _WIN32
+// A reader stuck in open() on a FIFO that no one writes would hang the whole
+// suite. Unless the test ends first, this opens the FIFO's writing end (again
+// and again, as a reader may come late) so that such a reader returns and the
+// test fails on what it finds instead.
+class FifoWatchdog {
+public:
+    explicit FifoWatchdog(std::filesystem::path fifo) : fifo_(std::move(fifo)), thread_([this] { Watch(); }) {}
+    ~FifoWatchdog() { Stop(); }
+
+    // Ends the watch; true when it had to let a reader through.
+    bool Stop()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            stopped_ = true;
+        }
+        wake_.notify_all();
+        if (thread_.joinable()) thread_.join();
+        return rescued_;
+    }
+
+private:
+    void Watch()
+    {
+        std::unique_lock lock(mutex_);
+        if (wake_.wait_for(lock, std::chrono::seconds(10), [this] { return stopped_; })) return;
+        while (!stopped_) {
+            lock.unlock();
+            // Non-blocking: succeeds only while a reader waits in open().
+            const int writer = ::open(fifo_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (writer >= 0) {
+                rescued_ = true;
+                ::close(writer);
+            }
+            lock.lock();
+            wake_.wait_for(lock, std::chrono::milliseconds(100), [this] { return stopped_; });
+        }
+    }
+
+    std::filesystem::path fifo_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopped_ = false;
+    std::atomic<bool> rescued_{false};
+    std::thread thread_;
+};
+
+// A side file named SC_TEST.brsc may be anything a user (or an attacker) put
+// there: the reader must refuse what is not a regular file without waiting
+// on it or reading it for ever, and close what it had open.
+TEST_F(ResOpenOnDisk, RefusesFoldersPipesAndDevicesAtOnce)
+{
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                         ("ResOpenSpecial_" + std::to_string(::getpid()) + "_" +
+                                          std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    std::filesystem::create_directories(folder);
+    made_.push_back(folder);
+    const std::filesystem::path fifo = folder / "SC_TEST.brsc";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0) << std::strerror(errno);
+    const std::filesystem::path archivePath = Write(folder / "good.brsc", HandBuiltArchive());
+
+    const std::filesystem::path cases[] = {fifo, folder, "/dev/zero", "/dev/null"};
+    for (const std::filesystem::path& path : cases) {
+        if (!std::filesystem::exists(path)) continue;  // a container without /dev/zero
+        ResArchive archive;
+        ASSERT_EQ(ResOpen(archive, archivePath, 0, ResArchiveKind), ResErrorNone);
+        FifoWatchdog watchdog(fifo);
+        EXPECT_EQ(ResOpen(archive, path, 0, ResArchiveKind), ResErrorNotOpen) << path;
+        EXPECT_FALSE(watchdog.Stop()) << path << ": the reader waited for a writer";
+        EXPECT_EQ(archive.openFailure, ResOpenFailure::NotRegularFile) << path;
+        EXPECT_EQ(archive.file, nullptr) << path;
+        EXPECT_EQ(ResFindGroup(archive, ResTagPicture), ResStatusNoIndex) << path;
+    }
+
+    // The platform's opening alone says the same.
+    FifoWatchdog watchdog(fifo);
+    FileOpenFailure failure = FileOpenFailure::None;
+    EXPECT_EQ(OpenReadOnlyShared(fifo, &failure), nullptr);
+    EXPECT_FALSE(watchdog.Stop());
+    EXPECT_EQ(failure, FileOpenFailure::NotRegularFile);
+    const std::unique_ptr<ReadOnlyFile> regular = OpenReadOnlyShared(archivePath, &failure);
+    EXPECT_NE(regular, nullptr);
+    EXPECT_EQ(failure, FileOpenFailure::None);
+    EXPECT_EQ(OpenReadOnlyShared(folder / "missing", &failure), nullptr);
+    EXPECT_EQ(failure, FileOpenFailure::CannotOpen);
+}
+#endif
 
 } // namespace

@@ -13,6 +13,7 @@
 #include <array>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -198,6 +199,60 @@ TEST_F(PictureLoaderTest, SizesOutsideTheBufferLimitsAreRefused)
             EXPECT_EQ(buffer.Rows[c.height - 1][c.width - 1], 0x42);
         } else {
             EXPECT_EQ(buffer.Bits, nullptr);
+        }
+    }
+}
+
+// The memory rule: width x height x 4 bytes (the picture as 32 bits) at most
+// MaximumPictureBytes, whatever the depth and storage. Checked on the header,
+// so a refused picture never gets a buffer, even one its own depth would keep
+// small (1 bit here). Packed data that ends early, as an attacker sends it,
+// still loads within the limit.
+TEST_F(PictureLoaderTest, PicturesOverTheMemoryLimitAreRefusedBeforeAllocating)
+{
+    const Bytes jpeg = EncodeTestJpeg(16, 8, GradientBgr(16, 8));
+    const Bytes grey = {0, 0, 0, 0, 255, 255, 255, 0};
+    struct Case {
+        int width, height;
+        bool loads;
+    };
+    for (const Case& c : {Case{8192, 8192, true}, Case{16384, 4096, true}, Case{4096, 16384, true},
+                          Case{8193, 8192, false}, Case{8192, 8193, false}, Case{16384, 4097, false},
+                          Case{16384, 16384, false}}) {
+        for (PictureStorage storage :
+             {PictureStorage::Raw, PictureStorage::Lzss, PictureStorage::Zlib, PictureStorage::Jpeg}) {
+            SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " storage " +
+                         std::to_string(static_cast<int>(storage)));
+            PictureEntryFields fields = PictureFieldsFor(1, c.width, c.height, storage);
+            Bytes payload(512, 0x5A);
+            if (storage == PictureStorage::Raw) {
+                fields.stride = 0;  // the entry holds all its rows: none
+                payload.clear();
+            }
+            if (storage == PictureStorage::Jpeg) {
+                fields.depth = 24;
+                payload = jpeg;  // 16 x 8: only a refusal on the header's size
+            }
+            const Bytes entry = BuildPictureEntry(fields, storage == PictureStorage::Jpeg ? Bytes{} : grey, payload);
+            if (c.loads) {
+                if (storage == PictureStorage::Jpeg) continue;
+                DirectBmpControl buffer;  // 1 bit as stored: a few megabytes
+                ASSERT_TRUE(Load(entry, buffer));
+                EXPECT_EQ(buffer.Width, c.width);
+                EXPECT_EQ(buffer.Height, c.height);
+                continue;
+            }
+            for (PictureDepth depth : {PictureDepth::AsStored, PictureDepth::Force32}) {
+                DirectBmpControl buffer;
+                EXPECT_FALSE(Load(entry, buffer, depth));
+                EXPECT_EQ(buffer.Bits, nullptr);
+            }
+            DirectBmpControl next;
+            ASSERT_TRUE(next.Allocate(8, 8, TPixelFormat::Bits32));
+            PlacementTarget target;
+            target.nextBuffer = &next;
+            target.pictureArea = target.screenRect = next.Bounds;
+            EXPECT_FALSE(PlacePicture(archive_, 1, PlaceMode::Load, target));
         }
     }
 }
@@ -635,30 +690,32 @@ TEST_F(PictureLoaderTest, JpegDecodesAsLibjpegDoes)
     }
 }
 
-TEST_F(PictureLoaderTest, JpegOfAnotherSizeThanTheHeaderIsClipped)
+// A stream whose frame is not the header's size is not the picture the
+// header describes: it is refused whole rather than cut or padded to size,
+// and before the decoder sets aside memory for the frame it claims.
+TEST_F(PictureLoaderTest, JpegOfAnotherSizeThanTheHeaderIsRefused)
 {
     const int width = 40, height = 30;
     const Bytes jpeg = EncodeTestJpeg(width, height, GradientBgr(width, height));
-    const DecodedJpeg reference = DecodeTestJpeg(jpeg);
+    Bytes patched = jpeg;
+    SetJpegFrameSize(patched, 16384, 16384);
     struct Case {
         int headerWidth, headerHeight;
+        const Bytes* stream;
     };
-    for (const Case& c : {Case{45, 27}, Case{36, 36}, Case{20, 10}, Case{50, 40}}) {
-        SCOPED_TRACE(std::to_string(c.headerWidth) + "x" + std::to_string(c.headerHeight));
-        DirectBmpControl buffer;
-        ASSERT_TRUE(Load(BuildPictureEntry(PictureFieldsFor(24, c.headerWidth, c.headerHeight, PictureStorage::Jpeg),
-                                           {}, jpeg),
-                         buffer));
-        for (int y = 0; y < c.headerHeight; ++y)
-            for (int x = 0; x < c.headerWidth; ++x) {
-                const uint8_t* pixel = buffer.Rows[y] + 3 * x;
-                if (x < width && y < height) {
-                    ASSERT_EQ(0, std::memcmp(pixel, reference.bgr.data() + 3 * (y * width + x), 3)) << x << "," << y;
-                } else {
-                    ASSERT_EQ(pixel[0] | pixel[1] | pixel[2], 0) << x << "," << y;  // left as allocated
-                }
-            }
+    for (const Case& c : {Case{45, 27, &jpeg}, Case{36, 36, &jpeg}, Case{20, 10, &jpeg}, Case{50, 40, &jpeg},
+                          Case{41, 30, &jpeg}, Case{40, 29, &jpeg}, Case{width, height, &patched}}) {
+        SCOPED_TRACE(std::to_string(c.headerWidth) + "x" + std::to_string(c.headerHeight) +
+                     (c.stream == &patched ? " patched" : ""));
+        const Bytes entry =
+            BuildPictureEntry(PictureFieldsFor(24, c.headerWidth, c.headerHeight, PictureStorage::Jpeg), {}, *c.stream);
+        for (PictureDepth depth : {PictureDepth::AsStored, PictureDepth::Force32}) {
+            DirectBmpControl buffer;
+            EXPECT_FALSE(Load(entry, buffer, depth));
+        }
     }
+    DirectBmpControl buffer;
+    EXPECT_TRUE(Load(BuildPictureEntry(PictureFieldsFor(24, width, height, PictureStorage::Jpeg), {}, jpeg), buffer));
 }
 
 TEST_F(PictureLoaderTest, JpegThatLibjpegCannotDecodeFails)
@@ -715,6 +772,59 @@ TEST(JpegDecoderTest, StreamsWithTooManyScansAreRefused)
     EXPECT_NE(DecodeJpeg(normalStream), nullptr);
     TBytesStream manyStream(many.data(), static_cast<int64_t>(many.size()));
     EXPECT_EQ(DecodeJpeg(manyStream), nullptr);
+}
+
+// Limits apply to the frame header, before the decoder sets aside any pixel
+// memory; a refused stream still tells its frame size.
+TEST(JpegDecoderTest, LimitsAreCheckedOnTheFrameHeader)
+{
+    const Bytes jpeg = EncodeTestJpeg(40, 30, GradientBgr(40, 30));
+    const uint64_t outputBytes = 120 * 30;  // 24-bit rows of 120 bytes
+    struct Case {
+        const char* name;
+        JpegLimits limits;
+        bool decodes;
+    };
+    const Case cases[] = {
+        {"any size", {}, true},
+        {"its own size", {40, 30, 0}, true},
+        {"a column more", {41, 30, 0}, false},
+        {"a row less", {40, 29, 0}, false},
+        {"its output exactly", {40, 30, outputBytes}, true},
+        {"a byte less than its output", {0, 0, outputBytes - 1}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TBytesStream stream(jpeg.data(), static_cast<int64_t>(jpeg.size()));
+        JpegFrameDimensions frame;
+        const auto bitmap = DecodeJpeg(stream, c.limits, &frame);
+        EXPECT_EQ(bitmap != nullptr, c.decodes);
+        EXPECT_EQ(frame.width, 40);
+        EXPECT_EQ(frame.height, 30);
+    }
+    TBytesStream garbage(jpeg.data() + 2, 100);
+    JpegFrameDimensions frame{7, 7};
+    EXPECT_EQ(DecodeJpeg(garbage, {}, &frame), nullptr);
+    EXPECT_EQ(frame.width, 0);
+}
+
+// A progressive stream keeps every coefficient of the picture until its last
+// scan, about as many bytes again as the output: the byte limit holds for
+// that memory too, where a baseline stream needs none of it.
+TEST(JpegDecoderTest, ByteLimitBoundsTheDecodersWorkingMemory)
+{
+    const int side = 256;
+    const Bytes bgr = GradientBgr(side, side);
+    const uint64_t outputBytes = uint64_t{side} * side * 3;
+    const Bytes baseline = EncodeTestJpeg(side, side, bgr, {JpegColour::Colour, JpegScans::Baseline, 90});
+    const Bytes progressive = EncodeTestJpeg(side, side, bgr, {JpegColour::Colour, JpegScans::Progressive, 90});
+    for (const auto& [name, jpeg, limit, decodes] :
+         {std::tuple{"baseline", &baseline, outputBytes, true}, std::tuple{"progressive", &progressive, outputBytes, false},
+          std::tuple{"progressive with room", &progressive, 4 * outputBytes, true}}) {
+        SCOPED_TRACE(name);
+        TBytesStream stream(jpeg->data(), static_cast<int64_t>(jpeg->size()));
+        EXPECT_EQ(DecodeJpeg(stream, JpegLimits{side, side, limit}) != nullptr, decodes);
+    }
 }
 
 TEST(JpegDecoderTest, DecodesFromTheStreamsCurrentPosition)

@@ -225,4 +225,26 @@ TEST_F(PlacePictureTest, PictureReachingOutsideTheBufferIsClipped)
         ASSERT_EQ(0, std::memcmp(next_.Rows[y], whole.Rows[y + 8] + 4 * 32, 4 * 64)) << "row " << y;
 }
 
+// Resampling into a staging buffer larger than a picture may be is not done:
+// the placement is then the background alone. A one-pixel picture fitted to
+// an area of 8193 x 8193 would need 268 MB of staging.
+TEST_F(PlacePictureTest, StagingOverThePictureLimitLeavesTheBackground)
+{
+    Open({{ResTagPicture, 1, 0, UniformPicture(1, 1)}});
+    MakeNextBuffer(64, 48);
+    struct Case {
+        int32_t side;
+        bool drawn;
+    };
+    for (const Case& c : {Case{1024, true}, Case{8193, false}}) {
+        SCOPED_TRACE(c.side);
+        target_.pictureArea = TRect{0, 0, c.side, c.side};
+        ASSERT_TRUE(PlacePicture(archive_, 1, PlaceMode::Load, target_));
+        int drawn = 0;
+        for (int y = 0; y < next_.Height; ++y)
+            for (int x = 0; x < next_.Width; ++x) drawn += IsBackground(next_, x, y) ? 0 : 1;
+        EXPECT_EQ(drawn, c.drawn ? 64 * 48 : 0);
+    }
+}
+
 }  // namespace

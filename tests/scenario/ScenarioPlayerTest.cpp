@@ -1,6 +1,8 @@
 #include "scenario/ScenarioPlayer.h"
 
+#include "tests/support/ArchiveTestSupport.h"
 #include "tests/support/SlideShowFixtures.h"
+#include "tests/support/WaveFiles.h"
 #include "ZULResourceUtilLib/LittleEndian.h"
 
 #include <gtest/gtest.h>
@@ -233,6 +235,60 @@ TEST(ScenarioPlayer, SoundCommandsReachTheSoundPlayerUnlessSoundIsOff)
     ASSERT_TRUE(off.Open());
     off.RunUntil(40);
     EXPECT_TRUE(off.sound.calls.empty());
+}
+
+// A sound that stays unheard is told at every attempt, with the reason the
+// sound player gives, or the load's status when it gives none; the show runs
+// on as before.
+TEST(ScenarioPlayer, SoundsThatStayUnheardAreToldWithTheirReason)
+{
+    WaveFormatFields floating = PcmFormat(1, 1000, 32);
+    floating.formatTag = 3;  // IEEE float: a wave device plays PCM only
+    const std::vector<uint8_t> archive =
+        SlideShowArchive()
+            .Scenario({SoundRecord(21), SoundRecord(22), SoundRecord(8), SoundRecord(7), SoundRecord(21),
+                       CodeRecord(2, 100000)})
+            .SoundBytes(21, {'R', 'I', 'F', 'X', 0, 0, 0, 0})
+            .SoundBytes(22, WaveEntry().Format(floating).Data(std::vector<uint8_t>(400, 0)).Bytes())
+            .Sound(7, 500)
+            .Build();
+    using Told = std::vector<std::pair<int32_t, std::string>>;
+    const Events played = {"10 record 0 7", "10 sound 21 loop 0",   "20 record 1 7", "20 sound 22 loop 100",
+                           "30 record 2 7", "40 record 3 7",        "40 sound 7 loop 500", "50 record 4 7",
+                           "50 sound 21 loop 0", "60 record 5 2"};
+
+    // The real player on the virtual device: its own words.
+    RigOptions options;
+    Told told;
+    options.soundFailed = [&told](int32_t id, const std::string& reason) { told.emplace_back(id, reason); };
+    std::vector<std::string> trace;
+    options.trace = [&trace](const std::string& line) { trace.push_back(line); };
+    HeadlessSlideShow show(options);
+    ASSERT_EQ(OpenArchiveBytes(show.player->PictureArchive, archive), 0);
+    ASSERT_EQ(OpenArchiveBytes(show.player->SoundArchive, archive), 0);
+    ASSERT_TRUE(show.player->LoadScenario());
+    ASSERT_TRUE(show.player->PrepareBuffers());
+    show.player->PrepareCanvas();
+    show.RunUntil(60, true);
+    EXPECT_EQ(told, (Told{{21, "not a RIFF file"},
+                          {22, "virtual wave output: unsupported wave format"},
+                          {8, "the archive holds no such sound"},
+                          {21, "not a RIFF file"}}));
+    EXPECT_EQ(trace, played);
+
+    // A sound player without words of its own: the load's status.
+    RigOptions recordingOptions;
+    Told recordingTold;
+    recordingOptions.soundFailed = [&recordingTold](int32_t id, const std::string& reason) {
+        recordingTold.emplace_back(id, reason);
+    };
+    SlideShowRig rig(archive, recordingOptions);
+    ASSERT_TRUE(rig.Open());
+    rig.RunUntil(60);
+    EXPECT_EQ(recordingTold, (Told{{21, "it does not load (status -3)"},
+                                   {8, "the archive holds no such sound"},
+                                   {21, "it does not load (status -3)"}}));
+    EXPECT_EQ(rig.Events(), played);
 }
 
 // The example scenario's shape: three sections reached by random jumps.

@@ -5,6 +5,8 @@
 
 #include "sound/VirtualWaveOutput.h"
 
+#include "sound/WaveFormat.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -105,6 +107,65 @@ TEST(VirtualWaveOutputTest, ResetHandsBackEveryBlockInOrderAndClosingEndsTheDevi
     std::unique_ptr<WaveDevice> refused;
     EXPECT_EQ(output.Open(odd, notices, refused), WaveDeviceStatus::BadFormat);
     EXPECT_EQ(refused, nullptr);
+}
+
+// The formats a device plays, at the edges of each rule: the rule verify
+// applies to stored sounds is the one the virtual device opens by, so that a
+// sound verify passes is one the headless slide show can play.
+TEST(VirtualWaveOutputTest, OpensExactlyThePlayableFormats)
+{
+    const auto pcm = [](uint16_t channels, uint32_t rate, uint16_t bits) {
+        WaveDeviceFormat format;
+        format.formatTag = 1;
+        format.channels = channels;
+        format.samplesPerSecond = rate;
+        format.bitsPerSample = bits;
+        format.blockAlign = static_cast<uint16_t>(channels * (bits / 8));
+        format.averageBytesPerSecond = rate * format.blockAlign;
+        return format;
+    };
+    const auto with = [](WaveDeviceFormat format, auto change) {
+        change(format);
+        return format;
+    };
+    struct Case {
+        const char* name;
+        WaveDeviceFormat format;
+        WaveFormatFault fault;
+    };
+    const Case cases[] = {
+        {"mono 8 bits", pcm(1, 8000, 8), WaveFormatFault::None},
+        {"8 channels of 32 bits at 384000", pcm(8, 384000, 32), WaveFormatFault::None},
+        {"stereo 24 bits at 1 per second", pcm(2, 1, 24), WaveFormatFault::None},
+        {"format tag 0", with(pcm(2, 44100, 16), [](auto& f) { f.formatTag = 0; }), WaveFormatFault::NotPcm},
+        {"format tag 3", with(pcm(2, 44100, 32), [](auto& f) { f.formatTag = 3; }), WaveFormatFault::NotPcm},
+        {"extensible", with(pcm(2, 44100, 16), [](auto& f) { f.formatTag = 0xFFFE; }), WaveFormatFault::NotPcm},
+        {"0 channels", pcm(0, 44100, 16), WaveFormatFault::Channels},
+        {"9 channels", pcm(9, 44100, 16), WaveFormatFault::Channels},
+        {"65535 channels", with(pcm(2, 44100, 16), [](auto& f) { f.channels = 65535; }), WaveFormatFault::Channels},
+        {"0 bits", pcm(2, 44100, 0), WaveFormatFault::BitsPerSample},
+        {"7 bits", pcm(2, 44100, 7), WaveFormatFault::BitsPerSample},
+        {"12 bits", pcm(2, 44100, 12), WaveFormatFault::BitsPerSample},
+        {"40 bits", pcm(2, 44100, 40), WaveFormatFault::BitsPerSample},
+        {"rate 0", pcm(2, 0, 16), WaveFormatFault::SampleRate},
+        {"rate 384001", pcm(2, 384001, 16), WaveFormatFault::SampleRate},
+        {"block align 0", with(pcm(2, 44100, 16), [](auto& f) { f.blockAlign = 0; }), WaveFormatFault::BlockAlign},
+        {"block align of one channel", with(pcm(2, 44100, 16), [](auto& f) { f.blockAlign = 2; }),
+         WaveFormatFault::BlockAlign},
+        {"byte rate of another rate", with(pcm(2, 44100, 16), [](auto& f) { f.averageBytesPerSecond = 88200; }),
+         WaveFormatFault::ByteRate},
+        {"byte rate 0", with(pcm(1, 8000, 8), [](auto& f) { f.averageBytesPerSecond = 0; }),
+         WaveFormatFault::ByteRate},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(PlayableFormatFault(c.format), c.fault);
+        VirtualWaveOutput output;
+        ThreadMessageQueue notices;
+        std::unique_ptr<WaveDevice> device;
+        EXPECT_EQ(output.Open(c.format, notices, device),
+                  c.fault == WaveFormatFault::None ? WaveDeviceStatus::Ok : WaveDeviceStatus::BadFormat);
+    }
 }
 
 }  // namespace

@@ -157,18 +157,21 @@ TEST_F(PumpedPlayerTest, AFailedLoadLeavesNothingToPlay)
         const char* name;
         std::vector<uint8_t> entry;
         int status;
+        WaveFailure failure;  // in words in Problem()
     };
     WaveFormatFields noRate = format;
     noRate.averageBytesPerSecond = 0;
     std::vector<uint8_t> notWave = WaveEntry().Format(format).Data(SampleBytes(10)).Bytes();
     notWave[8] = 'A';
     const Case cases[] = {
-        {"too short for RIFF", {'R', 'I', 'F'}, WaveStatusNotRiff},
-        {"no WAVE", notWave, WaveStatusNotWave},
+        {"too short for RIFF", {'R', 'I', 'F'}, WaveStatusNotRiff, WaveFailure::NotRiff},
+        {"no WAVE", notWave, WaveStatusNotWave, WaveFailure::NotWave},
         {"chunk size of 2^31", WaveEntry().Format(format).Chunk("junk", {}, 0x80000000).Data(SampleBytes(10)).Bytes(),
-         WaveStatusFailed},
-        {"data size of 2^32 - 1", WaveEntry().Format(format).Data(SampleBytes(10), 0xFFFFFFFF).Bytes(), WaveStatusFailed},
-        {"byte rate 0", WaveEntry().Format(noRate).Data(SampleBytes(10)).Bytes(), WaveStatusFailed},
+         WaveStatusFailed, WaveFailure::ChunkTooLarge},
+        {"data size of 2^32 - 1", WaveEntry().Format(format).Data(SampleBytes(10), 0xFFFFFFFF).Bytes(), WaveStatusFailed,
+         WaveFailure::ChunkTooLarge},
+        {"byte rate 0", WaveEntry().Format(noRate).Data(SampleBytes(10)).Bytes(), WaveStatusFailed,
+         WaveFailure::ZeroByteRate},
     };
     AddSound(100, SampleBytes(4000));
     for (uint32_t id = 0; id < std::size(cases); ++id) sounds.Add(id, cases[id].entry);
@@ -176,6 +179,7 @@ TEST_F(PumpedPlayerTest, AFailedLoadLeavesNothingToPlay)
     for (uint32_t id = 0; id < std::size(cases); ++id) {
         SCOPED_TRACE(cases[id].name);
         ASSERT_EQ(Load(100), WaveStatusOk);  // a good sound before, so that leftovers would show
+        EXPECT_EQ(player.Problem(), "");
         EXPECT_EQ(Load(id), cases[id].status);
         EXPECT_EQ(player.DataLength(), 0u);
         EXPECT_EQ(player.SourceKind(), WaveSourceNone);
@@ -183,6 +187,8 @@ TEST_F(PumpedPlayerTest, AFailedLoadLeavesNothingToPlay)
         EXPECT_EQ(player.DurationMs(), 0u);
         player.Play(1);
         EXPECT_FALSE(player.DeviceOpen());
+        // Play keeps the load's reason: it is why nothing is heard.
+        EXPECT_EQ(player.Problem(), WaveFailureText(cases[id].failure));
     }
     EXPECT_EQ(output.Openings(), 0u);
     EXPECT_TRUE(errors.empty());
@@ -463,6 +469,7 @@ TEST_P(OpenFailureTest, ReleasesEverythingItMadeAndReportsTheSystemsText)
     EXPECT_FALSE(player.DeviceOpen());
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0], output.ErrorText(failure.status));
+    EXPECT_EQ(player.Problem(), errors[0]);
     EXPECT_EQ(output.OpenDevices(), 0);
     EXPECT_EQ(output.PreparedBlocks(), 0);
     EXPECT_EQ(output.WriteCount(), 0u);
@@ -473,6 +480,7 @@ TEST_P(OpenFailureTest, ReleasesEverythingItMadeAndReportsTheSystemsText)
     ASSERT_EQ(Load(1), WaveStatusOk);
     player.Play(1);
     EXPECT_TRUE(player.DeviceOpen());
+    EXPECT_EQ(player.Problem(), "");
     Run(3000);
     EXPECT_EQ(output.WriteCount(), 2u);
     EXPECT_EQ(endNotices.size(), 1u);

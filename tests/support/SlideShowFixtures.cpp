@@ -74,6 +74,14 @@ ScenarioRecord CodeRecord(uint8_t code, uint32_t delay)
     return record;
 }
 
+ScenarioRecord SoundRecord(int32_t soundId)
+{
+    ScenarioRecord record;
+    record.Code = ScenarioCode::PlaySound;
+    record.Values[0] = soundId;
+    return record;
+}
+
 std::vector<uint8_t> SolidPictureEntry(int width, int height, uint32_t colour)
 {
     const PictureEntryFields fields = PictureFieldsFor(32, width, height, PictureStorage::Raw);
@@ -108,9 +116,21 @@ SlideShowArchive& SlideShowArchive::Picture(uint32_t id, int width, int height, 
     return *this;
 }
 
+SlideShowArchive& SlideShowArchive::PictureEntry(uint32_t id, std::vector<uint8_t> entry)
+{
+    entries_.push_back({ResTagPicture, id, std::move(entry)});
+    return *this;
+}
+
 SlideShowArchive& SlideShowArchive::Sound(uint32_t id, uint32_t milliseconds)
 {
     entries_.push_back({ResTagSound, id, SilentWaveEntry(milliseconds)});
+    return *this;
+}
+
+SlideShowArchive& SlideShowArchive::SoundBytes(uint32_t id, std::vector<uint8_t> bytes)
+{
+    entries_.push_back({ResTagSound, id, std::move(bytes)});
     return *this;
 }
 

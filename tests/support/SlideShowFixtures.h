@@ -25,6 +25,8 @@ ScenarioRecord JumpRecord(int32_t target);
 ScenarioRecord RandomJumpRecord(int16_t arg1, std::vector<int32_t> targets);
 ScenarioRecord AreaRecord(int16_t width, int16_t height, uint8_t argFlags = 0);
 ScenarioRecord CodeRecord(uint8_t code, uint32_t delay = 0);
+// PlaySound: the sound loops until another sound or picture stops it.
+ScenarioRecord SoundRecord(int32_t soundId);
 
 // A 32-bit raw picture entry of one colour (pixel order 0xAARRGGBB).
 std::vector<uint8_t> SolidPictureEntry(int width, int height, uint32_t colour);
@@ -37,7 +39,11 @@ public:
     SlideShowArchive& Scenario(const std::vector<ScenarioRecord>& records);
     SlideShowArchive& ScenarioBytes(std::vector<uint8_t> bytes);
     SlideShowArchive& Picture(uint32_t id, int width, int height, uint32_t colour);
+    // A picture entry's bytes as given (PictureEntryWriter.h).
+    SlideShowArchive& PictureEntry(uint32_t id, std::vector<uint8_t> entry);
     SlideShowArchive& Sound(uint32_t id, uint32_t milliseconds);
+    // A sound entry of any bytes: damaged waves, formats a device refuses.
+    SlideShowArchive& SoundBytes(uint32_t id, std::vector<uint8_t> bytes);
     std::vector<uint8_t> Build() const;
 
 private:

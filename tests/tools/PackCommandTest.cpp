@@ -614,6 +614,9 @@ TEST_F(PackCommandTest, FailuresNameTheFileAndLeaveNoOutput)
     damagedPng.erase(damagedPng.end() - 20, damagedPng.end());
     WriteBytes(folder_ / "damaged.png", damagedPng);
     WriteBytes(folder_ / "notjpeg.jpg", PngOf(Stripes(16, 8, SixteenColours())));
+    std::vector<uint8_t> huge = EncodeTestJpeg(16, 8, GradientBgr(16, 8));
+    SetJpegFrameSize(huge, 8193, 8192);  // within the decoder's 16384, over the 256 MB a picture may take
+    WriteBytes(folder_ / "huge.jpg", huge);
     WriteBytes(folder_ / "chime.wav", WaveFile(Noise(400, 1)));
     WriteBytes(folder_ / "picture.wav", PngOf(Stripes(16, 8, SixteenColours())));
     WriteText(folder_ / "scenario.txt", ScenarioText);
@@ -646,6 +649,7 @@ TEST_F(PackCommandTest, FailuresNameTheFileAndLeaveNoOutput)
     const std::string nonWave = replace("chime.wav", "picture.wav");
     const std::string noise = replace("good.png", "noise.png");
     const std::string notJpeg = replace("good.png\"\nstorage = \"lzss\"", "notjpeg.jpg\"\nstorage = \"jpeg\"");
+    const std::string hugeJpeg = replace("good.png\"\nstorage = \"lzss\"", "huge.jpg\"\nstorage = \"jpeg\"");
     const Case cases[] = {
         {"bad manifest line", badLine, {}, "manifest.toml:" + std::to_string(LineOf(badLine, "depth = 7")) + ": picture.depth..."},
         {"missing picture", missing, {},
@@ -659,6 +663,9 @@ TEST_F(PackCommandTest, FailuresNameTheFileAndLeaveNoOutput)
         {"PNG bytes as a JPEG", notJpeg, {},
          "notjpeg.jpg: not a JPEG file; storage \"jpeg\" keeps a JPEG stream as it is (picture 1 at manifest.toml:" +
              std::to_string(LineOf(notJpeg, "[[picture]]")) + ")"},
+        {"JPEG over the picture memory limit", hugeJpeg, {},
+         "huge.jpg: picture 1 is 8193 x 8192: larger than the 256 MB a picture may take (picture 1 at manifest.toml:" +
+             std::to_string(LineOf(hugeJpeg, "[[picture]]")) + ")"},
         {"LZSS cannot pack", noise, {},
          "manifest.toml:" + std::to_string(LineOf(noise, "[[picture]]")) + ": picture 1 (noise.png): LZSS ..."},
         {"missing program", good, {"--append-to", "nothing.scr"}, "cannot read nothing.scr: No such file or directory"},
@@ -844,6 +851,15 @@ TEST(PackSourceCheckTest, WaveFilesAreWalkedAsTheSaverWalksThem)
          "extensible one (tag 0xFFFE)"},
         {"no channels", with([](auto& b) { WriteLe16(b.data() + 22, 0); }), "0 channels"},
         {"no byte rate", with([](auto& b) { WriteLe32(b.data() + 28, 0); }), "0 average bytes per second"},
+        // What the sound device refuses, as verify finds it.
+        {"IEEE float tag", with([](auto& b) { WriteLe16(b.data() + 20, 3); }),
+         "the sound device cannot play its format: format tag 3 is not PCM (1)"},
+        {"9 channels", with([](auto& b) { WriteLe16(b.data() + 22, 9); }),
+         "the sound device cannot play its format: 9 channels (it plays 1 to 8)"},
+        {"12 bits", with([](auto& b) { WriteLe16(b.data() + 34, 12); }),
+         "the sound device cannot play its format: 12 bits per sample"},
+        {"block align 2", with([](auto& b) { WriteLe16(b.data() + 32, 2); }),
+         "the sound device cannot play its format: block align 2, not the 1 byte of 1 channel of 8 bits"},
         {"huge chunk", with([&](auto& b) { insertChunk(b, 36, "huge", {}, false); WriteLe32(b.data() + 40, 0x80000000u); }),
          "2 GiB"},
         {"chunk past the end", with([&](auto& b) { insertChunk(b, 36, "cue ", {}, false); WriteLe32(b.data() + 40, 5000); }),

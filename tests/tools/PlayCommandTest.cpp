@@ -1,9 +1,12 @@
 // scrtool play and scrtool transition: the slide show run headless.
 #include "tests/support/ScrtoolRun.h"
 #include "tests/support/SlideShowFixtures.h"
+#include "tests/support/TestBytes.h"
+#include "tests/support/WaveFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 namespace {
@@ -116,6 +119,47 @@ TEST_F(PlayCommandTest, WithoutAScenarioTheBannerDrifts)
     EXPECT_EQ(run.out, "0 banner\n");
     EXPECT_NE(run.err.find("no readable scenario; showing the banner"), std::string::npos) << run.err;
     EXPECT_TRUE(std::filesystem::exists(shot));
+}
+
+// The saver skips a sound it cannot play without a word; the tool tells the
+// author, once for each sound however often the scenario comes back to it,
+// and the show itself runs as it would have.
+TEST_F(PlayCommandTest, WarnsOnceAboutEachSoundThatCannotBePlayed)
+{
+    WaveFormatFields floating = PcmFormat(1, 1000, 32);
+    floating.formatTag = 3;  // IEEE float: the device plays PCM only
+    const std::string archive =
+        Write("sounds.brsc", SlideShowArchive()
+                                 .Scenario({ShowRecord(1, 0, {21}), WaitRecord(1), SoundRecord(22), WaitRecord(1),
+                                            SoundRecord(23), SoundRecord(7), WaitRecord(1), SoundRecord(24),
+                                            JumpRecord(0)})
+                                 .Picture(1, 4, 4, Red)
+                                 .SoundBytes(21, PatternBytes(100, 1))
+                                 .SoundBytes(22, WaveEntry().Format(floating).Data(std::vector<uint8_t>(800, 0)).Bytes())
+                                 .Sound(7, 500)
+                                 .SoundBytes(24, WaveEntry().Format(PcmFormat(1, 1000, 8)).Data({}, 0x80000000).Bytes())
+                                 .Build());
+    const RunResult run = Run({"play", archive, "--size", "32x24", "--until", "20000"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string warning = "scrtool: " + archive + ": warning: sound ";
+    EXPECT_EQ(run.err, warning + "21 cannot be played: not a RIFF file\n" + warning +
+                           "22 cannot be played: virtual wave output: unsupported wave format\n" + warning +
+                           "23 cannot be played: the archive holds no such sound\n" + warning +
+                           "24 cannot be played: chunk size of 2^31 bytes or more\n");
+
+    // The show went round more than once, and plays what it can as before.
+    const std::vector<std::string> events = Lines(run.out, false);
+    EXPECT_GT(std::count_if(events.begin(), events.end(),
+                            [](const std::string& line) { return line.find(" record 0 ") != std::string::npos; }),
+              1)
+        << run.out;
+    EXPECT_NE(run.out.find(" sound 21 once 0\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(" sound 7 loop 500\n"), std::string::npos) << run.out;
+
+    // Without sound there is nothing to warn about.
+    const RunResult silent = Run({"play", archive, "--size", "32x24", "--until", "20000", "--sound", "off"});
+    EXPECT_EQ(silent.exitCode, 0);
+    EXPECT_EQ(silent.err, "");
 }
 
 TEST_F(PlayCommandTest, BadCommandLinesAndArchivesAreOneLineErrors)

@@ -15,6 +15,10 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -28,10 +32,15 @@ std::string AsString(const std::vector<uint8_t>& bytes)
 
 class ScrtoolTest : public ScrtoolFixture {
 protected:
-    static std::string OpenError(const std::string& path, int errorNumber)
+    // The line for an archive that does not open; the check that refused it
+    // follows the error number (a missing file needs no more words).
+    static std::string OpenError(const std::string& path, int errorNumber,
+                                 ResOpenFailure failure = ResOpenFailure::NoFile)
     {
-        return "scrtool: " + path + ": cannot open archive: error " + std::to_string(errorNumber) + " (" +
-               ResErrorMeaning(errorNumber) + ")\n";
+        std::string line = "scrtool: " + path + ": cannot open archive: error " + std::to_string(errorNumber) + " (" +
+                           ResErrorMeaning(errorNumber) + ")";
+        if (failure != ResOpenFailure::NoFile) line += std::string(": ") + ResOpenFailureText(failure);
+        return line + "\n";
     }
 };
 
@@ -166,14 +175,17 @@ TEST_F(ScrtoolTest, ArchivesThatCannotBeOpenedGiveOneLineAndStatus1)
     struct Case {
         std::string path;
         int errorNumber;
+        ResOpenFailure failure;
     } const cases[] = {
-        {(folder_ / "missing.brsc").string(), ResErrorNoFile},
-        {Write("garbage.brsc", PatternBytes(5000, 3)), ResErrorInvalidArchive},
-        {Write("tiny.brsc", PatternBytes(119, 4)), ResErrorInvalidArchive},
-        {Write("empty.brsc", {}), ResErrorInvalidArchive},
-        {Write("failing.scr", failingWriter.BuildBehind(PatternBytes(100, 5))), ResErrorInvalidArchive},
-        {Write("unchecked.scr", uncheckedWriter.BuildBehind(PatternBytes(100, 5))), ResErrorInvalidArchive},
-        {(folder_ / "folder.brsc").string(), ResErrorNotOpen},
+        {(folder_ / "missing.brsc").string(), ResErrorNoFile, ResOpenFailure::NoFile},
+        {Write("garbage.brsc", PatternBytes(5000, 3)), ResErrorInvalidArchive, ResOpenFailure::IndexLengthOutsideFile},
+        {Write("tiny.brsc", PatternBytes(119, 4)), ResErrorInvalidArchive, ResOpenFailure::TooShort},
+        {Write("empty.brsc", {}), ResErrorInvalidArchive, ResOpenFailure::TooShort},
+        {Write("failing.scr", failingWriter.BuildBehind(PatternBytes(100, 5))), ResErrorInvalidArchive,
+         ResOpenFailure::CheckWordMismatch},
+        {Write("unchecked.scr", uncheckedWriter.BuildBehind(PatternBytes(100, 5))), ResErrorInvalidArchive,
+         ResOpenFailure::CheckWordMissing},
+        {(folder_ / "folder.brsc").string(), ResErrorNotOpen, ResOpenFailure::NotRegularFile},
     };
     for (const Case& c : cases) {
         for (const std::vector<std::string>& arguments :
@@ -181,10 +193,91 @@ TEST_F(ScrtoolTest, ArchivesThatCannotBeOpenedGiveOneLineAndStatus1)
             const RunResult result = Run(arguments);
             EXPECT_EQ(result.exitCode, 1) << arguments[0] << " " << c.path;
             EXPECT_EQ(result.out, "") << arguments[0] << " " << c.path;
-            EXPECT_EQ(result.err, OpenError(c.path, c.errorNumber)) << arguments[0];
+            EXPECT_EQ(result.err, OpenError(c.path, c.errorNumber, c.failure)) << arguments[0];
         }
     }
 }
+
+// The checks an author meets most, in the words list and verify print.
+TEST_F(ScrtoolTest, ListAndVerifySayWhichCheckOfTheArchiveFailed)
+{
+    ArchiveOptions failing;
+    failing.checkWord = CheckWordChoice::Failing;
+    ArchiveWriter failingWriter(failing);
+    failingWriter.Add({ResTagScenario, 1000, 0, PatternBytes(64, 1), {}, {}});
+
+    ArchiveWriter writer;
+    writer.Add({ResTagPicture, 1, 0, PatternBytes(10, 1), {}, {}});
+    const std::vector<uint8_t> good = writer.Build();
+    const PlainArchiveLayout layout = LocatePlainArchive(good);
+    std::vector<uint8_t> groups = good;
+    WriteLe32(&groups[layout.indexBlock + 16], 500);
+    std::vector<uint8_t> entry = good;
+    WriteLe64(&entry[layout.entryRecord(1, 0) + 4], 1000000);
+    std::vector<uint8_t> kind = good;
+    kind[layout.trailer + 52] ^= 1;
+
+    struct Case {
+        std::string path;
+        const char* detail;
+    } const cases[] = {
+        {Write("failing.scr", failingWriter.BuildBehind(PatternBytes(100, 5))),
+         "the trailer's check word does not match the archive header"},
+        {Write("groups.brsc", groups),
+         "the index's group table runs past the index (a damaged index, or a wrong key seed in the trailer)"},
+        {Write("entry.brsc", entry), "an entry's stored bytes lie outside the file"},
+        {Write("kind.brsc", kind),
+         "the archive kind read from the trailer and the archive header is not this program's"},
+    };
+    for (const Case& c : cases) {
+        for (const char* command : {"list", "verify"}) {
+            const RunResult result = Run({command, c.path});
+            EXPECT_EQ(result.exitCode, 1) << command << " " << c.path;
+            EXPECT_EQ(result.out, "") << command << " " << c.path;
+            EXPECT_EQ(result.err, "scrtool: " + c.path + ": cannot open archive: error 5 (not a valid archive): " +
+                                      c.detail + "\n")
+                << command;
+        }
+    }
+}
+
+#ifndef _WIN32
+// A FIFO that no one writes, a folder or a device given as ARCHIVE: every
+// subcommand refuses it at once. The time limit turns a tool that would
+// wait on the FIFO for ever into a failure.
+TEST_F(ScrtoolTest, EverySubcommandRefusesFoldersPipesAndDevicesAtOnce)
+{
+    const std::string fifo = (folder_ / "SC_TEST.brsc").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string out = (folder_ / "out.png").string();
+    const std::string unpacked = (folder_ / "unpacked").string();
+    std::vector<std::string> archives = {fifo, folder_.string()};
+    if (fs::exists("/dev/zero")) archives.push_back("/dev/zero");
+
+    for (const std::string& archive : archives) {
+        const std::vector<std::vector<std::string>> commands = {
+            {"list", archive},
+            {"cat", archive, "SSSc", "1000"},
+            {"verify", archive},
+            {"wav", archive, "1"},
+            {"picture", archive, "1", out},
+            {"play", archive, "--size", "8x8", "--until", "100"},
+            {"transition", archive, "--from", "1", "--to", "2", "--effect", "1", "--speed", "0", "--at", "5",
+             "--size", "8x8", out},
+            {"unpack", archive, unpacked},
+        };
+        for (const std::vector<std::string>& arguments : commands) {
+            const RunResult result = Run(arguments, {}, 60);
+            EXPECT_FALSE(result.timedOut) << arguments[0] << " " << archive << " waited";
+            EXPECT_EQ(result.exitCode, 1) << arguments[0] << " " << archive;
+            EXPECT_EQ(result.out, "") << arguments[0] << " " << archive;
+            EXPECT_EQ(result.err, OpenError(archive, ResErrorNotOpen, ResOpenFailure::NotRegularFile))
+                << arguments[0] << " " << archive;
+        }
+    }
+    EXPECT_FALSE(fs::exists(out));
+}
+#endif
 
 TEST_F(ScrtoolTest, MissingGroupOrEntryNamesFileTagAndId)
 {

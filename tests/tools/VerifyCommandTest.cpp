@@ -114,7 +114,7 @@ struct ArchiveParts {
 
     std::vector<uint8_t> Build() const
     {
-        ArchiveWriter writer(BlockCodeOptions(0x600DF00Du, 0, 0));
+        ArchiveWriter writer(options);
         if (!scenario.empty()) writer.Add({ResTagScenario, 1000, 3, scenario});
         if (information) writer.Add({ResTagInformation, 1000, 1, *information});
         for (const auto& [id, bytes] : pictures) writer.Add({ResTagPicture, id, static_cast<int>(id % 4), bytes});
@@ -129,6 +129,7 @@ struct ArchiveParts {
     std::map<uint32_t, std::vector<uint8_t>> sounds;
     std::map<std::pair<uint32_t, uint32_t>, std::vector<uint8_t>> others;
     std::vector<uint8_t> jpeg;
+    ArchiveOptions options = BlockCodeOptions(0x600DF00Du, 0, 0);
 };
 
 VerifyReport Verify(const ArchiveParts& parts)
@@ -183,6 +184,13 @@ std::vector<DamageCase> DamageCases()
     };
     const std::string last = std::to_string(GoodScenarioRecords);  // the appended record's number
     const std::string range = " is not a record (0 to " + last + ")";
+    const auto soundField = [](size_t at, int bytes, uint32_t value) {
+        return [at, bytes, value](ArchiveParts& p) {
+            if (bytes == 2) WriteLe16(&p.sounds[22][at], static_cast<uint16_t>(value));
+            else WriteLe32(&p.sounds[22][at], value);
+        };
+    };
+    const std::string unplayable = "sound: the sound device cannot play its format: ";
     return {
         // Pictures.
         {"raw rows cut short", [](ArchiveParts& p) { p.pictures[1].resize(p.pictures[1].size() - 1); },
@@ -227,6 +235,55 @@ std::vector<DamageCase> DamageCases()
          ResTagPicture, 3, "picture entry is 20 bytes, shorter than its 32-byte header"},
         {"width 0", [](ArchiveParts& p) { WriteLe16(&p.pictures[1][8], 0); }, VerifyCheck::Picture, ResTagPicture, 1,
          "picture size outside 1 to 16384 (0x3"},
+        // Pictures the loader refuses or shows incomplete.
+        {"one row over the memory limit",
+         [](ArchiveParts& p) {
+             p.pictures[2] = BuildPictureEntry(PictureFieldsFor(8, 8192, 8193, PictureStorage::Lzss), Grey8Palette(),
+                                               std::vector<uint8_t>(256, 1));
+         },
+         VerifyCheck::Picture, ResTagPicture, 2, "picture 2 is 8192 x 8193: larger than the 256 MB a picture may take"},
+        {"16384 x 16384 at 1 bit, its own buffer only 32 MB",
+         [](ArchiveParts& p) {
+             PictureEntryFields fields = PictureFieldsFor(1, 16384, 16384, PictureStorage::Raw);
+             fields.stride = 0;
+             p.pictures[1] = BuildPictureEntry(fields, std::vector<uint8_t>{0, 0, 0, 0, 255, 255, 255, 0}, {});
+         },
+         VerifyCheck::Picture, ResTagPicture, 1,
+         "picture 1 is 16384 x 16384: larger than the 256 MB a picture may take"},
+        {"raw stride 0", [](ArchiveParts& p) { WriteLe32(&p.pictures[1][4], 0); }, VerifyCheck::Picture, ResTagPicture,
+         1, "stride 0 is shorter than a row: 4 pixels of depth 24 take 12 bytes, so every row lacks pixel data"},
+        {"raw stride a byte short of the row",
+         [](ArchiveParts& p) {
+             PictureEntryFields fields = PictureFieldsFor(24, 4, 3, PictureStorage::Raw);
+             fields.stride = 11;
+             p.pictures[1] = BuildPictureEntry(fields, {}, PatternBytes(33, 5));
+         },
+         VerifyCheck::Picture, ResTagPicture, 1, "stride 11 is shorter than a row: 4 pixels of depth 24 take 12 bytes"},
+        {"LZSS stride a byte short of the row",
+         [](ArchiveParts& p) {
+             PictureEntryFields fields = PictureFieldsFor(8, 32, 8, PictureStorage::Lzss);
+             fields.stride = 31;
+             p.pictures[2] = BuildPictureEntry(fields, Grey8Palette(), std::vector<uint8_t>(31 * 8, 1));
+         },
+         VerifyCheck::Picture, ResTagPicture, 2, "stride 31 is shorter than a row: 32 pixels of depth 8 take 32 bytes"},
+        {"JPEG narrower than its header says", [](ArchiveParts& p) { WriteLe16(&p.pictures[4][8], 40); },
+         VerifyCheck::Picture, ResTagPicture, 4,
+         "picture does not decode (40x8, depth 24, jpeg): its JPEG frame is 16 x 8 pixels, not the 40 x 8 of the "
+         "picture header"},
+        {"JPEG frame patched a row taller",
+         [](ArchiveParts& p) {
+             SetJpegFrameSize(p.jpeg, 16, 9);
+             p.pictures[4] = BuildPictureEntry(PictureFieldsFor(24, 16, 8, PictureStorage::Jpeg), {}, p.jpeg);
+         },
+         VerifyCheck::Picture, ResTagPicture, 4,
+         "picture does not decode (16x8, depth 24, jpeg): its JPEG frame is 16 x 9 pixels, not the 16 x 8"},
+        {"JPEG frame patched to 16384 x 16384",
+         [](ArchiveParts& p) {
+             SetJpegFrameSize(p.jpeg, 16384, 16384);
+             p.pictures[4] = BuildPictureEntry(PictureFieldsFor(24, 16, 8, PictureStorage::Jpeg), {}, p.jpeg);
+         },
+         VerifyCheck::Picture, ResTagPicture, 4,
+         "picture does not decode (16x8, depth 24, jpeg): its JPEG frame is 16384 x 16384 pixels, not the 16 x 8"},
         // Sounds.
         {"not RIFF", [](ArchiveParts& p) { p.sounds[22][3] = 'X'; }, VerifyCheck::Sound, ResTagSound, 22,
          "sound: not a RIFF file"},
@@ -248,6 +305,26 @@ std::vector<DamageCase> DamageCases()
          22, "sound: average byte rate of 0"},
         {"samples cut short", [](ArchiveParts& p) { p.sounds[22].resize(p.sounds[22].size() - 4); }, VerifyCheck::Sound,
          ResTagSound, 22, "sound: data chunk of 1764 bytes runs past the end of the entry (1760 bytes of samples)"},
+        // Formats the device refuses; sound 22 is 2 channels of 16 bits at
+        // 44100 per second, its format fields from byte 20 on.
+        {"format tag 0", soundField(20, 2, 0), VerifyCheck::Sound, ResTagSound, 22,
+         unplayable + "format tag 0 is not PCM (1)"},
+        {"format tag 3", soundField(20, 2, 3), VerifyCheck::Sound, ResTagSound, 22,
+         unplayable + "format tag 3 is not PCM (1)"},
+        {"0 channels", soundField(22, 2, 0), VerifyCheck::Sound, ResTagSound, 22,
+         unplayable + "0 channels (it plays 1 to 8)"},
+        {"65535 channels", soundField(22, 2, 65535), VerifyCheck::Sound, ResTagSound, 22,
+         unplayable + "65535 channels (it plays 1 to 8)"},
+        {"sample rate 0", soundField(24, 4, 0), VerifyCheck::Sound, ResTagSound, 22,
+         unplayable + "sample rate 0 (it plays 1 to 384000 samples per second)"},
+        {"byte rate of another sample rate", soundField(28, 4, 88200), VerifyCheck::Sound, ResTagSound, 22,
+         unplayable + "average byte rate 88200, not the 176400 of 44100 blocks of 4 bytes a second"},
+        {"block align 0", soundField(32, 2, 0), VerifyCheck::Sound, ResTagSound, 22,
+         unplayable + "block align 0, not the 4 bytes of 2 channels of 16 bits"},
+        {"0 bits per sample", soundField(34, 2, 0), VerifyCheck::Sound, ResTagSound, 22,
+         unplayable + "0 bits per sample (it plays 8, 16, 24 or 32)"},
+        {"7 bits per sample", soundField(34, 2, 7), VerifyCheck::Sound, ResTagSound, 22,
+         unplayable + "7 bits per sample (it plays 8, 16, 24 or 32)"},
         // The scenario.
         {"jump beyond the last record", scenarioWith("raw 9 v0=60"), VerifyCheck::Scenario, ResTagScenario, 1000,
          "record " + last + ": jump target 60" + range},
@@ -321,10 +398,80 @@ TEST(ArchiveVerifierTest, MissingReferencesAreWarningsOnly)
     EXPECT_EQ(report.warnings[0].reason, "no scenario: the saver shows its banner instead of pictures");
 }
 
+// Look-ups take the first group with a tag and the first entry with an id:
+// what a repeat hides is warned about, and the scenario's references are
+// checked against what the saver can reach.
+// The well-formed archive with a second SGBm group (group 4, picture 9, which
+// the scenario shows) and a second SSWv group (group 5).
+std::vector<uint8_t> ArchiveWithRepeatedGroups()
+{
+    ArchiveParts parts;
+    parts.options = ArchiveOptions{};  // plain, so that the index can be changed in place
+    parts.scenario = ScenarioEntryBytes(GoodScenario + "show 9\n");
+    parts.others[{ResTag("XTRA"), 9}] = parts.pictures[1];
+    parts.others[{ResTag("XTRB"), 2}] = parts.sounds[21];
+    std::vector<uint8_t> bytes = parts.Build();
+    // Groups in order: SSSc, SSIf, SGBm, SSWv, XTRA, XTRB.
+    const PlainArchiveLayout layout = LocatePlainArchive(bytes);
+    WriteLe32(&bytes[layout.groupRecord(4)], ResTagPicture);
+    WriteLe32(&bytes[layout.groupRecord(5)], ResTagSound);
+    return bytes;
+}
+
+TEST(ArchiveVerifierTest, RepeatedGroupsAreWarnings)
+{
+    ResArchive archive;
+    ASSERT_EQ(OpenArchiveBytes(archive, ArchiveWithRepeatedGroups()), ResErrorNone);
+    ASSERT_EQ(archive.groups.size(), 6u);
+    ASSERT_EQ(archive.groups[4].tag, ResTagPicture);
+
+    const VerifyReport report = VerifyArchive(archive);
+    EXPECT_TRUE(report.Passed()) << Describe(report.problems);
+    ASSERT_EQ(report.warnings.size(), 3u) << Describe(report.warnings);
+    EXPECT_EQ(report.warnings[0].check, VerifyCheck::Index);
+    EXPECT_EQ(report.warnings[0].tag, ResTagPicture);
+    EXPECT_EQ(report.warnings[0].reason, "group 4 of the index repeats this tag: its 1 entry can never be found "
+                                         "(look-ups take the first group with a tag)");
+    EXPECT_EQ(report.warnings[1].check, VerifyCheck::Index);
+    EXPECT_EQ(report.warnings[1].tag, ResTagSound);
+    EXPECT_EQ(report.warnings[1].reason.rfind("group 5 of the index repeats this tag", 0), 0u);
+    // Picture 9 is only in the hidden group.
+    EXPECT_EQ(report.warnings[2].reason,
+              "record " + std::to_string(GoodScenarioRecords) + ": shows picture 9, which the archive does not hold");
+}
+
+TEST(ArchiveVerifierTest, RepeatedEntryIdsAreWarnings)
+{
+    ArchiveParts parts;
+    parts.others[{ResTagPicture, 3}] = parts.pictures[1];  // after pictures 1 to 4: entry 4 of the group
+    parts.others[{ResTagSound, 21}] = parts.sounds[22];
+    const VerifyReport report = Verify(parts);
+    EXPECT_TRUE(report.Passed()) << Describe(report.problems);
+    EXPECT_EQ(Describe(report.warnings),
+              "3: entry 4 of the group repeats id 3: it can never be found (look-ups take the first entry with an id)\n"
+              "21: entry 2 of the group repeats id 21: it can never be found (look-ups take the first entry with an "
+              "id)\n");
+    EXPECT_EQ(report.warnings[0].tag, ResTagPicture);
+    EXPECT_EQ(report.warnings[1].tag, ResTagSound);
+}
+
 // ---------------------------------------------------------------------------
 // The built tool.
 
 class VerifyCommandTest : public ScrtoolFixture {};
+
+// A finding about a whole group is named by its tag alone.
+TEST_F(VerifyCommandTest, RepeatedGroupIsAWarningNamedByItsTag)
+{
+    const std::string archive = Write("repeated.brsc", ArchiveWithRepeatedGroups());
+    const RunResult result = Run({"verify", archive});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("\nwarning: SGBm: group 4 of the index repeats this tag: its 1 entry can never be "
+                              "found (look-ups take the first group with a tag)\n"),
+              std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find(": 10 entries, 0 problems, 3 warnings\n"), std::string::npos) << result.out;
+}
 
 TEST_F(VerifyCommandTest, WellFormedArchiveExitsZeroWithASummary)
 {

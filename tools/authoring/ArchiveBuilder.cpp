@@ -3,6 +3,9 @@
 #include "ZULResourceUtilLib/LittleEndian.h"
 #include "ZULResourceUtilLib/ResArchive.h"
 #include "imaging/DirectBmpControl.h"
+#include "imaging/PictureLoader.h"
+#include "sound/WaveFormat.h"
+#include "tools/authoring/ArchiveVerifier.h"
 #include "tools/authoring/InformationBlock.h"
 #include "tools/authoring/PictureEntryWriter.h"
 #include "tools/authoring/PictureSource.h"
@@ -155,6 +158,8 @@ public:
             } catch (const ArchiveBuildError& error) {
                 throw contentError(error.what());
             }
+            if (!PictureWithinMemoryLimit(size.width, size.height))
+                throw contentError(PictureTooLargeReason(picture.id, size.width, size.height));
             // The stream goes into the archive untouched, so this decoding
             // only proves that the saver's decoder will take it.
             RgbaImage decoded;
@@ -177,7 +182,11 @@ public:
                 conversion.palette = picture.palette == PicturePalette::Grey ? PaletteChoice::Grey : PaletteChoice::Quantise;
                 conversion.dithering = Dithering::None;
                 conversion.background = 0;  // the viewer's window is black
-                converted = ConvertPicture(DecodePictureSource(bytes), conversion);
+                const RgbaImage image = DecodePictureSource(bytes);
+                if (!PictureWithinMemoryLimit(static_cast<uint64_t>(image.width), static_cast<uint64_t>(image.height)))
+                    throw contentError(PictureTooLargeReason(picture.id, static_cast<uint32_t>(image.width),
+                                                             static_cast<uint32_t>(image.height)));
+                converted = ConvertPicture(image, conversion);
             } catch (const PictureSourceError& error) {
                 throw contentError(error.what());
             }
@@ -355,6 +364,15 @@ WaveFileInfo CheckWaveFile(std::span<const uint8_t> wave)
             info.bitsPerSample = ReadLe16(id + 22);
             if (info.channels == 0) throw ArchiveBuildError("its format has 0 channels");
             if (info.averageBytesPerSecond == 0) throw ArchiveBuildError("its format has 0 average bytes per second");
+            WaveFormatFields format;
+            format.formatTag = info.formatTag;
+            format.channels = info.channels;
+            format.samplesPerSecond = info.samplesPerSecond;
+            format.averageBytesPerSecond = info.averageBytesPerSecond;
+            format.blockAlign = ReadLe16(id + 20);
+            format.bitsPerSample = info.bitsPerSample;
+            if (const WaveFormatFault fault = PlayableFormatFault(format); fault != WaveFormatFault::None)
+                throw ArchiveBuildError("the sound device cannot play its format: " + UnplayableFormatText(format, fault));
             haveFormat = true;
         } else if (IdIs(id, "data")) {
             if (!haveFormat)

@@ -13,6 +13,8 @@
 //    height come from the file's frame header (SOFn marker) and whose depth
 //    is the manifest's; the file is also decoded once, so that a stream the
 //    saver's decoder refuses is refused here rather than shown as nothing;
+//    either way a picture over the memory a picture may take
+//    (MaximumPictureBytes) is refused, since the saver would not show it;
 //  - "SSWv" id: each sound file's bytes exactly as they are, once
 //    CheckWaveFile has accepted them.
 // Each entry gets its own encryption mode or the archive's default; the
@@ -93,7 +95,8 @@ struct WaveFileInfo {
 // before the "data" chunk, whose samples must all be in the file. Also
 // refused: chunk sizes of 2^31 or more (the loader takes them as negative),
 // a format with no channels or 0 average bytes per second (the loader
-// divides by it). The reason names the chunk and, when the walk got lost
+// divides by it), and any other format the sound device cannot play
+// (PlayableFormatFault). The reason names the chunk and, when the walk got lost
 // after an odd-sized chunk, the pad byte the loader does not skip.
 WaveFileInfo CheckWaveFile(std::span<const uint8_t> wave);
 

@@ -5,6 +5,7 @@
 #include "platform/ReadOnlyFile.h"
 #include "scenario/ScenarioRecord.h"
 #include "sound/WaveFormat.h"
+#include "tools/authoring/ArchiveVerifier.h"
 #include "tools/authoring/ArchiveWriter.h"
 #include "tools/authoring/ImageFileWriter.h"
 #include "tools/authoring/InformationBlock.h"
@@ -307,6 +308,10 @@ private:
         const PictureHeader header = PictureHeader::Parse(headerBytes.data());
         if (header.storageKind > 3)
             EntryFails(ResTagPicture, id, "unknown picture storage kind " + std::to_string(header.storageKind));
+        // Before anything of the picture's size is allocated: a few bytes of
+        // header must not cost gigabytes.
+        if (!PictureWithinMemoryLimit(header.width, header.height))
+            EntryFails(ResTagPicture, id, PictureTooLargeReason(id, header.width, header.height));
         const int64_t paletteBytes = int64_t{header.paletteCount} * 4;
         if (record.DataLength() < PictureHeaderSize + paletteBytes)
             EntryFails(ResTagPicture, id, "picture palette is cut short");
@@ -366,31 +371,43 @@ private:
 
     // zlib rows inflate into the buffer unconverted even for a 32-bit
     // buffer: load them at their own depth and convert them as raw rows, so
-    // that the loader's own conversion makes the 32-bit picture.
+    // that the loader's own conversion makes the 32-bit picture. Each copy
+    // is let go as soon as the next one is made, so that no more than two
+    // picture-sized blocks are held at a time.
     bool LoadZlibAs32(PictureLocator locator, const PictureHeader& header, const std::vector<uint8_t>& palette,
                       DirectBmpControl& out)
     {
-        DirectBmpControl stored;
-        if (!LoadPicture(archive_, locator, stored, PictureDepth::AsStored, PictureParts::Whole, nullptr)) return false;
-        if (header.stride > static_cast<uint32_t>(stored.Pitch)) return false;
-        std::vector<uint8_t> rows;
-        rows.reserve(size_t{header.stride} * header.height);
-        for (int32_t y = 0; y < stored.Height; ++y)
-            rows.insert(rows.end(), stored.Rows[y], stored.Rows[y] + header.stride);
-        PictureEntryFields fields;
-        fields.depth = header.depth;
-        fields.paletteCount = static_cast<uint16_t>(palette.size() / 4);
-        fields.stride = header.stride;
-        fields.width = header.width;
-        fields.height = header.height;
-        fields.storageKind = 0;
-        ArchiveOptions options;
-        options.checkWord = CheckWordChoice::None;
-        ArchiveWriter writer(options);
-        writer.Add({ResTagPicture, 1, 0, BuildPictureEntry(fields, palette, rows)});
+        std::vector<uint8_t> entry;
+        {
+            DirectBmpControl stored;
+            if (!LoadPicture(archive_, locator, stored, PictureDepth::AsStored, PictureParts::Whole, nullptr))
+                return false;
+            if (header.stride > static_cast<uint32_t>(stored.Pitch)) return false;
+            PictureEntryFields fields;
+            fields.depth = header.depth;
+            fields.paletteCount = static_cast<uint16_t>(palette.size() / 4);
+            fields.stride = header.stride;
+            fields.width = header.width;
+            fields.height = header.height;
+            fields.storageKind = 0;
+            const std::array<uint8_t, 32> headerBytes = EncodePictureHeader(fields);
+            entry.reserve(headerBytes.size() + palette.size() + size_t{header.stride} * header.height);
+            entry.insert(entry.end(), headerBytes.begin(), headerBytes.end());
+            entry.insert(entry.end(), palette.begin(), palette.end());
+            for (int32_t y = 0; y < stored.Height; ++y)
+                entry.insert(entry.end(), stored.Rows[y], stored.Rows[y] + header.stride);
+        }
+        std::vector<uint8_t> archiveBytes;
+        {
+            ArchiveOptions options;
+            options.checkWord = CheckWordChoice::None;
+            ArchiveWriter writer(options);
+            writer.Add({ResTagPicture, 1, 0, std::move(entry)});
+            archiveBytes = writer.Build();
+        }
         ResArchive raw;
-        if (ResOpenFile(raw, std::make_unique<MemoryFile>(writer.Build()), "unpack.brsc", ResEmbedding::SideFile, 0,
-                        ResArchiveKind) != ResErrorNone)
+        if (ResOpenFile(raw, std::make_unique<MemoryFile>(std::move(archiveBytes)), "unpack.brsc",
+                        ResEmbedding::SideFile, 0, ResArchiveKind) != ResErrorNone)
             return false;
         return LoadPicture(raw, PictureLocator{0, 0}, out, PictureDepth::Force32, PictureParts::Whole, nullptr);
     }

@@ -2,9 +2,11 @@
 
 #include "imaging/DirectBmpControl.h"
 #include "imaging/PictureLoader.h"
+#include "platform/JpegDecoder.h"
 #include "scenario/ScenarioRecord.h"
 #include "sound/WaveFormat.h"
 #include "tools/authoring/InformationBlock.h"
+#include "tools/authoring/PictureEntryWriter.h"
 #include "ZULResourceUtilLib/LittleEndian.h"
 #include "ZULResourceUtilLib/LzssCodec.h"
 #include "ZULResourceUtilLib/TResReadStream.h"
@@ -37,6 +39,11 @@ std::string Count(uint64_t count, const char* noun)
     return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 
+std::string SizeText(uint64_t width, uint64_t height)
+{
+    return std::to_string(width) + " x " + std::to_string(height);
+}
+
 class Verifier {
 public:
     explicit Verifier(ResArchive& archive) : archive_(archive) {}
@@ -61,17 +68,35 @@ public:
     }
 
 private:
-    // The ids a scenario and the information block may name.
+    // The ids a scenario and the information block may name: those the
+    // saver's look-ups can reach. A look-up takes the first group with a tag
+    // and the first entry with an id in it, so a repeated group or id hides
+    // what comes after it.
     void CollectIds()
     {
+        std::set<uint32_t> tags;
         for (size_t group = 0; group < archive_.groups.size(); ++group) {
-            std::set<uint32_t>* ids = archive_.groups[group].tag == ResTagPicture ? &pictureIds_
-                                      : archive_.groups[group].tag == ResTagSound ? &soundIds_
-                                                                                  : nullptr;
-            if (!ids) continue;
-            for (uint32_t entry = 0; entry < archive_.groups[group].entryCount; ++entry)
-                if (const EntryRecord* record = ResEntryRecordOf(archive_, static_cast<int64_t>(group), entry))
-                    ids->insert(record->id);
+            const uint32_t tag = archive_.groups[group].tag;
+            const uint32_t count = archive_.groups[group].entryCount;
+            if (!tags.insert(tag).second) {
+                Warn(VerifyCheck::Index, tag, 0,
+                     "group " + std::to_string(group) + " of the index repeats this tag: its " +
+                         Count(count, "entry") + " can never be found (look-ups take the first group with a tag)");
+                continue;
+            }
+            std::set<uint32_t>* reachable = tag == ResTagPicture ? &pictureIds_ : tag == ResTagSound ? &soundIds_ : nullptr;
+            std::set<uint32_t> ids;
+            for (uint32_t entry = 0; entry < count; ++entry) {
+                const EntryRecord* record = ResEntryRecordOf(archive_, static_cast<int64_t>(group), entry);
+                if (!record) continue;
+                if (!ids.insert(record->id).second) {
+                    Warn(VerifyCheck::Entry, tag, record->id,
+                         "entry " + std::to_string(entry) + " of the group repeats id " + std::to_string(record->id) +
+                             ": it can never be found (look-ups take the first entry with an id)");
+                    continue;
+                }
+                if (reachable) reachable->insert(record->id);
+            }
         }
     }
 
@@ -145,19 +170,54 @@ private:
                     "picture size outside 1 to " + std::to_string(MaximumBufferDimension) + " (" + shape + ")");
             return;
         }
+        if (!PictureWithinMemoryLimit(header.width, header.height)) {
+            Problem(VerifyCheck::Picture, ResTagPicture, id, PictureTooLargeReason(id, header.width, header.height));
+            return;
+        }
+        // The loader fills the bytes of a row beyond the stride with zeros:
+        // the picture would show, but not the one its author made.
+        const uint32_t rowLength = PictureRowLength(header.depth, header.width);
+        if (header.storageKind != 3 && header.stride < rowLength) {
+            Problem(VerifyCheck::Picture, ResTagPicture, id,
+                    "stride " + std::to_string(header.stride) + " is shorter than a row: " +
+                        Count(header.width, "pixel") + " of depth " + std::to_string(header.depth) + " take " +
+                        Count(rowLength, "byte") + ", so every row lacks pixel data (" + shape + ")");
+            return;
+        }
         // As the viewer loads it, and as 32 bits (the about picture of the
         // configuration dialog): the two take different paths for some kinds.
         for (const PictureDepth depth : {PictureDepth::AsStored, PictureDepth::Force32}) {
             DirectBmpControl picture;
             if (!LoadPicture(archive_, locator, picture, depth, PictureParts::Whole, nullptr)) {
-                Problem(VerifyCheck::Picture, ResTagPicture, id,
-                        std::string(depth == PictureDepth::AsStored ? "picture does not decode ("
-                                                                    : "picture does not decode as 32 bits (") +
-                            shape + ")");
+                std::string reason = depth == PictureDepth::AsStored ? "picture does not decode ("
+                                                                     : "picture does not decode as 32 bits (";
+                reason += shape + ")";
+                if (header.storageKind == 3) reason += JpegFrameMismatch(record, header);
+                Problem(VerifyCheck::Picture, ResTagPicture, id, reason);
                 return;
             }
         }
         if (header.storageKind == 1 || header.storageKind == 2) CheckPackedRows(locator, record, header);
+    }
+
+    // Why a JPEG stream that failed to load was refused, when the reason is
+    // that its frame is not the picture the header describes; else nothing.
+    // The decoder refuses such a frame on reading its header, so asking it
+    // again costs only the read of the entry.
+    std::string JpegFrameMismatch(const EntryRecord& record, const PictureHeader& header)
+    {
+        ResCursor cursor{record, 0};
+        if (ResCursorSeek(archive_, cursor, PictureHeaderSize + int64_t{header.paletteCount} * 4) < 0) return "";
+        JpegFrameDimensions frame;
+        try {
+            TResReadStream stream(&archive_, true, &cursor);
+            DecodeJpeg(stream, JpegLimits{header.width, header.height, MaximumPictureBytes}, &frame);
+        } catch (...) {
+            return "";
+        }
+        if (frame.width == 0 || (frame.width == header.width && frame.height == header.height)) return "";
+        return ": its JPEG frame is " + SizeText(static_cast<uint64_t>(frame.width), static_cast<uint64_t>(frame.height)) +
+               " pixels, not the " + SizeText(header.width, header.height) + " of the picture header";
     }
 
     // The loader takes packed data that ends early as the end of the picture
@@ -219,6 +279,10 @@ private:
         }
         if (wave.status != WaveStatusOk) {
             problem(std::string("sound: ") + WaveFailureText(wave.failure));
+            return;
+        }
+        if (const WaveFormatFault fault = PlayableFormatFault(wave.format); fault != WaveFormatFault::None) {
+            problem("sound: the sound device cannot play its format: " + UnplayableFormatText(wave.format, fault));
             return;
         }
         if (!wave.dataFound) {
@@ -344,4 +408,35 @@ private:
 VerifyReport VerifyArchive(ResArchive& archive)
 {
     return Verifier(archive).Run();
+}
+
+std::string UnplayableFormatText(const WaveFormatFields& format, WaveFormatFault fault)
+{
+    const uint32_t block = uint32_t{format.channels} * (format.bitsPerSample / 8u);
+    switch (fault) {
+    case WaveFormatFault::None: break;
+    case WaveFormatFault::NotPcm:
+        return "format tag " + std::to_string(format.formatTag) + " is not PCM (1), the only format the saver can hand it";
+    case WaveFormatFault::Channels:
+        return Count(format.channels, "channel") + " (it plays 1 to " + std::to_string(WaveMaximumChannels) + ")";
+    case WaveFormatFault::BitsPerSample:
+        return std::to_string(format.bitsPerSample) + " bits per sample (it plays 8, 16, 24 or 32)";
+    case WaveFormatFault::SampleRate:
+        return "sample rate " + std::to_string(format.samplesPerSecond) + " (it plays 1 to " +
+               std::to_string(WaveMaximumSampleRate) + " samples per second)";
+    case WaveFormatFault::BlockAlign:
+        return "block align " + std::to_string(format.blockAlign) + ", not the " + Count(block, "byte") + " of " +
+               Count(format.channels, "channel") + " of " + std::to_string(format.bitsPerSample) + " bits";
+    case WaveFormatFault::ByteRate:
+        return "average byte rate " + std::to_string(format.averageBytesPerSecond) + ", not the " +
+               std::to_string(uint64_t{format.samplesPerSecond} * block) + " of " +
+               std::to_string(format.samplesPerSecond) + " blocks of " + Count(block, "byte") + " a second";
+    }
+    return "";
+}
+
+std::string PictureTooLargeReason(uint32_t id, uint32_t width, uint32_t height)
+{
+    return "picture " + std::to_string(id) + " is " + SizeText(width, height) + ": larger than the " +
+           std::to_string(MaximumPictureBytes >> 20) + " MB a picture may take";
 }

@@ -1,6 +1,7 @@
 #include "tools/authoring/PictureSource.h"
 
 #include "imaging/DirectBmpControl.h"
+#include "imaging/PictureLoader.h"
 #include "platform/JpegDecoder.h"
 #include "platform/Stream.h"
 #include "ZULResourceUtilLib/LittleEndian.h"
@@ -23,7 +24,15 @@ namespace {
 RgbaImage FromJpeg(std::span<const uint8_t> bytes)
 {
     TBytesStream stream(bytes.data(), static_cast<int64_t>(bytes.size()));
-    const std::unique_ptr<TBitmap> bitmap = DecodeJpeg(stream);
+    // With the saver's own limit, so that a stream its loader would refuse
+    // is refused here too.
+    JpegFrameDimensions frame;
+    const std::unique_ptr<TBitmap> bitmap = DecodeJpeg(stream, JpegLimits{0, 0, MaximumPictureBytes}, &frame);
+    if (!bitmap && frame.width > 0 && frame.height > 0 &&
+        !PictureWithinMemoryLimit(static_cast<uint64_t>(frame.width), static_cast<uint64_t>(frame.height)))
+        throw PictureSourceError("the JPEG picture is " + std::to_string(frame.width) + " x " +
+                                 std::to_string(frame.height) + " pixels: larger than the " +
+                                 std::to_string(MaximumPictureBytes >> 20) + " MB a picture may take");
     if (!bitmap || bitmap->PixelFormat() != TPixelFormat::Bits24)
         throw PictureSourceError("JPEG data is damaged or of a kind that cannot be decoded");
     RgbaImage image;

@@ -7,6 +7,7 @@
 #include "imaging/DirectBmpControl.h"
 #include "imaging/PictureLoader.h"
 #include "imaging/PlacePicture.h"
+#include "tools/authoring/ArchiveVerifier.h"
 #include "tools/authoring/ImageFileWriter.h"
 
 #include <optional>
@@ -24,6 +25,9 @@ const char* const PictureHelp =
     "centred on the screen, on black. --area WxH sets the picture area (from\n"
     "the screen's top left corner, at most the screen's size); without it the\n"
     "area is the whole screen. W and H are 1 to 16384.\n"
+    "\n"
+    "A picture that would take more than 256 MB as 32 bits (width x height x 4\n"
+    "bytes) is refused, as the screen saver refuses it.\n"
     "\n"
     "PAM (TUPLTYPE RGB_ALPHA) holds each pixel's red, green, blue and alpha\n"
     "exactly as the buffer holds them: the form for comparing results byte for\n"
@@ -82,6 +86,15 @@ int RunPicture(const std::vector<std::string>& arguments)
     }
 
     DirectBmpControl picture;
+    uint8_t headerBytes[PictureHeaderSize];
+    if (LoadPicture(archive, PictureLocator{group, entry}, picture, PictureDepth::AsStored, PictureParts::HeaderOnly,
+                    headerBytes)) {
+        const PictureHeader header = PictureHeader::Parse(headerBytes);
+        if (!PictureWithinMemoryLimit(header.width, header.height)) {
+            ReportError(archivePath + ": " + PictureTooLargeReason(*id, header.width, header.height));
+            return ExitFailure;
+        }
+    }
     if (!place) {
         if (!LoadPicture(archive, PictureLocator{group, entry}, picture, PictureDepth::Force32, PictureParts::Whole,
                          nullptr)) {

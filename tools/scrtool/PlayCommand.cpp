@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,10 @@ const char* const PlayHelp =
     "\n"
     "The viewer starts at t = 0 and gets a step every 10 ms from t = 10 on;\n"
     "steps take no time. Sounds play on a silent virtual device, in time.\n"
+    "A sound that cannot be played (not in the archive, not a wave file the\n"
+    "player reads, a format the device refuses) is skipped as the screen saver\n"
+    "skips it; standard error gets one warning for it, the first time:\n"
+    "  scrtool: ARCHIVE: warning: sound 1021 cannot be played: REASON\n"
     "\n"
     "  --seed N          seed of the slide show's random choices (default 1;\n"
     "                    0 seeds from the real clock)\n"
@@ -152,6 +157,15 @@ int RunPlay(const std::vector<std::string>& arguments)
     options.trace = [](const std::string& line) {
         std::fputs(line.c_str(), stdout);
         std::fputc('\n', stdout);
+    };
+    // The show tries a sound again each time the scenario names it; one
+    // warning per sound is what an author can act on.
+    std::set<int32_t> unplayable;
+    options.soundFailed = [&unplayable, &archivePath](int32_t soundId, const std::string& reason) {
+        if (!unplayable.insert(soundId).second) return;
+        std::fprintf(stderr, "scrtool: %s: warning: sound %d cannot be played: %s\n", archivePath.c_str(),
+                     static_cast<int>(soundId), reason.c_str());
+        std::fflush(stderr);
     };
     HeadlessSlideShow viewer(options);
     ScenarioPlayer& player = *viewer.player;

@@ -105,8 +105,13 @@ bool OpenToolArchive(ResArchive& archive, const std::string& pathArgument)
     const int result = ResOpen(archive, path, 0, ResArchiveKind);
     if (result == ResErrorNone) return true;
     const char* meaning = ResErrorMeaning(result);
-    ReportError(pathArgument + ": cannot open archive: error " + std::to_string(result) + " (" +
-                (meaning ? meaning : "unknown error") + ")");
+    std::string line = pathArgument + ": cannot open archive: error " + std::to_string(result) + " (" +
+                       (meaning ? meaning : "unknown error") + ")";
+    // One error number covers many checks; the check that failed tells the
+    // author what to look at. A missing file needs no more words.
+    if (archive.openFailure != ResOpenFailure::None && archive.openFailure != ResOpenFailure::NoFile)
+        line += std::string(": ") + ResOpenFailureText(archive.openFailure);
+    ReportError(line);
     return false;
 }
 

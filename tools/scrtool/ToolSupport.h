@@ -47,7 +47,8 @@ int ReportUsage(const std::string& command, const std::string& text);
 
 // Opens the archive named on the command line. A bare file name means the
 // current directory here (the reader alone would look beside the program).
-// On failure prints the error line and returns false.
+// On failure prints the error line, with the check that refused the file
+// after the error number, and returns false.
 bool OpenToolArchive(ResArchive& archive, const std::string& pathArgument);
 
 // Group tags on the command line and in listings: the four characters, with

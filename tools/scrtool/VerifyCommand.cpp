@@ -16,10 +16,15 @@ const char* const VerifyHelp =
     "usage: scrtool verify ARCHIVE\n"
     "\n"
     "Checks every entry of the archive as the screen saver will use it:\n"
-    "  SGBm       every picture loads (as stored and as 32 bits)\n"
+    "  SGBm       every picture takes at most 256 MB as 32 bits (width x height\n"
+    "             x 4 bytes: 8192 x 8192 at most, or as many pixels), has a\n"
+    "             stride that holds a whole row, and loads (as stored and as\n"
+    "             32 bits); a JPEG stream has the size of the picture header\n"
     "  SSWv       every sound is a RIFF WAVE file whose fmt chunk comes before\n"
-    "             its data chunk, with chunk sizes below 2^31, a byte rate\n"
-    "             that is not 0, and all samples inside the entry\n"
+    "             its data chunk, with chunk sizes below 2^31, a format the\n"
+    "             sound device plays (PCM, 1 to 8 channels of 8, 16, 24 or 32\n"
+    "             bits, 1 to 384000 samples per second, with the block align\n"
+    "             and byte rate these make), and all samples inside the entry\n"
     "  SSSc 1000  the scenario's records fit the entry; jump and random-jump\n"
     "             targets are records of it; a random jump has 1 to 3 targets;\n"
     "             settings slots named by flagged arguments exist (word slots\n"
@@ -30,7 +35,8 @@ const char* const VerifyHelp =
     "Prints one line per group (entries, problems), then each problem and\n"
     "each warning, then a total. Warnings (a picture or sound that the\n"
     "scenario or the information block names but the archive does not hold,\n"
-    "no scenario at all) do not fail the check.\n"
+    "no scenario at all, a group or entry id the index repeats, whose entries\n"
+    "the saver can never find) do not fail the check.\n"
     "\n"
     "Exit status 0 when there is no problem. Otherwise 1, and standard error\n"
     "gets one line with the first problem, for example:\n"
@@ -48,6 +54,7 @@ std::string Count(uint64_t count, const char* one, const char* many)
 
 std::string FindingText(const VerifyFinding& finding)
 {
+    if (finding.check == VerifyCheck::Index) return FormatTag(finding.tag) + ": " + finding.reason;
     return FormatTag(finding.tag) + " " + std::to_string(finding.id) + ": " + finding.reason;
 }
 
