@@ -1,5 +1,7 @@
 #include "platform/RegistryIni.h"
 
+#include "platform/win32/WideText.h"
+
 #include <windows.h>
 
 #include <charconv>
@@ -11,18 +13,6 @@ namespace {
 // code page is, so they are converted explicitly rather than passed to the
 // ANSI registry functions.
 constexpr UINT ShiftJisCodePage = 932;
-
-std::string Utf8(std::wstring_view text)
-{
-    if (text.empty()) return {};
-    const int length =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    if (length <= 0) return {};
-    std::string narrow(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), length, nullptr,
-                        nullptr);
-    return narrow;
-}
 
 std::wstring WideFromShiftJis(std::string_view shiftJis)
 {
@@ -47,7 +37,7 @@ std::string SystemMessage(LSTATUS status)
     // The system's messages end in a line break, which would split a log line.
     while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
     const std::string code = "error " + std::to_string(static_cast<long>(status));
-    return text.empty() ? code : Utf8(text) + " (" + code + ")";
+    return text.empty() ? code : Utf8Of(text) + " (" + code + ")";
 }
 
 class KeyHandle {
@@ -168,8 +158,8 @@ private:
 
     RegistryError Failure(const char* what, const std::wstring& path, const std::wstring& name, LSTATUS status) const
     {
-        std::string text = std::string(what) + " " + Utf8(rootName_) + "\\" + Utf8(path);
-        if (!name.empty()) text += " \"" + Utf8(name) + "\"";
+        std::string text = std::string(what) + " " + Utf8Of(rootName_) + "\\" + Utf8Of(path);
+        if (!name.empty()) text += " \"" + Utf8Of(name) + "\"";
         return RegistryError(text + ": " + SystemMessage(status));
     }
 

@@ -7,6 +7,7 @@
 #include "platform/TextRenderer.h"
 
 #include "platform/TextEncoding.h"
+#include "platform/win32/WideText.h"
 
 #include <algorithm>
 #include <cstring>
@@ -18,28 +19,6 @@ namespace {
 
 // The fixed-pitch Japanese gothic that every Japanese Windows has.
 constexpr wchar_t DefaultFace[] = L"\uFF2D\uFF33 \u30B4\u30B7\u30C3\u30AF";
-
-std::wstring Utf16Of(std::string_view text)
-{
-    std::wstring wide;
-    wide.reserve(text.size());
-    size_t position = 0;
-    while (position < text.size()) {
-        char32_t character = U'\uFFFD';
-        if (const auto decoded = DecodeUtf8Character(text, position))
-            character = *decoded;
-        else
-            ++position;
-        if (character >= 0x10000) {
-            character -= 0x10000;
-            wide.push_back(static_cast<wchar_t>(0xD800 + (character >> 10)));
-            wide.push_back(static_cast<wchar_t>(0xDC00 + (character & 0x3FF)));
-        } else {
-            wide.push_back(static_cast<wchar_t>(character));
-        }
-    }
-    return wide;
-}
 
 std::wstring WideFaceOf(const std::string& face)
 {

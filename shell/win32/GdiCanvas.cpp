@@ -1,7 +1,7 @@
 #include "shell/win32/GdiCanvas.h"
 
 #include "shell/win32/DibSectionBitmap.h"
-#include "shell/win32/WideText.h"
+#include "platform/win32/WideText.h"
 
 #include <algorithm>
 
@@ -105,7 +105,7 @@ void GdiCanvas::WriteText(int32_t x, int32_t y, std::string_view text)
 {
     WindowDc dc(window_);
     if (dc.Get() == nullptr) return;
-    const std::wstring wide = WideOfUtf8(text);
+    const std::wstring wide = Utf16Of(text);
     HGDIOBJ previous = font_ != nullptr ? SelectObject(dc.Get(), font_) : nullptr;
     SetTextColor(dc.Get(), fontColour_);
     SetBkColor(dc.Get(), brushColour_);

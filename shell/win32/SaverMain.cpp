@@ -16,7 +16,7 @@
 #include "shell/win32/SystemPassword.h"
 #include "shell/win32/TConfigForm.h"
 #include "shell/win32/TViewForm.h"
-#include "shell/win32/WideText.h"
+#include "platform/win32/WideText.h"
 #include "sound/WaveDataControl.h"
 #include "ZULResourceUtilLib/SubtractiveRandom.h"
 
@@ -48,7 +48,7 @@ std::vector<std::string> CommandLineArguments()
     int count = 0;
     LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
     if (words == nullptr) return arguments;
-    for (int i = 1; i < count; ++i) arguments.push_back(Utf8OfWide(words[i]));
+    for (int i = 1; i < count; ++i) arguments.push_back(Utf8Of(words[i]));
     LocalFree(words);
     return arguments;
 }

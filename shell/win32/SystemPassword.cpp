@@ -1,7 +1,5 @@
 #include "shell/win32/SystemPassword.h"
 
-#include "shell/win32/WideText.h"
-
 #include <cstring>
 #include <string>
 

@@ -1,9 +1,10 @@
 #include "shell/win32/TConfigForm.h"
 
+#include "platform/TextEncoding.h"
+#include "platform/win32/WideText.h"
 #include "settings/PreferenceStore.h"
 #include "settings/SSInfo.h"
 #include "shell/win32/FlatButton.h"
-#include "shell/win32/WideText.h"
 
 #include <commctrl.h>
 
@@ -172,13 +173,13 @@ std::wstring DesignTextOf(ConfigControl control)
     switch (control) {
     case ConfigControl::OkBtn: return L"Ok";
     case ConfigControl::CancelBtn: return L"Cancel";
-    case ConfigControl::OkBtn_: return WideOfUtf8(ConfigText::OkCaption);
-    case ConfigControl::CancelBtn_: return WideOfUtf8(ConfigText::CancelCaption);
-    case ConfigControl::GroupBox1: return WideOfUtf8(ConfigText::GroupCaption);
-    case ConfigControl::Label1: return WideOfUtf8(ConfigText::WaitLabel);
-    case ConfigControl::Label3: return WideOfUtf8(ConfigText::EffectLabel);
-    case ConfigControl::Label4: return WideOfUtf8(ConfigText::SoundLabel);
-    case ConfigControl::SlideshowSoundUseCB: return WideOfUtf8(ConfigText::SoundCheckBox);
+    case ConfigControl::OkBtn_: return Utf16Of(ConfigText::OkCaption);
+    case ConfigControl::CancelBtn_: return Utf16Of(ConfigText::CancelCaption);
+    case ConfigControl::GroupBox1: return Utf16Of(ConfigText::GroupCaption);
+    case ConfigControl::Label1: return Utf16Of(ConfigText::WaitLabel);
+    case ConfigControl::Label3: return Utf16Of(ConfigText::EffectLabel);
+    case ConfigControl::Label4: return Utf16Of(ConfigText::SoundLabel);
+    case ConfigControl::SlideshowSoundUseCB: return Utf16Of(ConfigText::SoundCheckBox);
     default: return L"";
     }
 }
@@ -186,7 +187,7 @@ std::wstring DesignTextOf(ConfigControl control)
 void FillList(HWND list, auto const& items)
 {
     for (const auto& item : items) {
-        const std::wstring text = WideOfUtf8(item);
+        const std::wstring text = Utf16Of(item);
         SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
 }
@@ -224,7 +225,7 @@ TConfigForm::TConfigForm(HINSTANCE instance, const StartupValues& startup, const
     // A top-level window owned by the display settings, not a child inside
     // them.
     const RECT frame = WindowRectForClient(layout_.clientWidth, layout_.clientHeight, 96);
-    const std::wstring caption = WideOfUtf8(ConfigText::DesignCaption);
+    const std::wstring caption = Utf16Of(ConfigText::DesignCaption);
     window_ = CreateWindowExW(FormExtendedStyle, ConfigClassName, caption.c_str(), FormStyle, -500, -500,
                               frame.right - frame.left, frame.bottom - frame.top, startup_.ConfigOwner, nullptr,
                               instance, this);
@@ -300,7 +301,7 @@ void TConfigForm::ApplyLayout(UINT dpi)
 
 void TConfigForm::FormShow()
 {
-    const std::wstring caption = WideOfUtf8(ConfigCaption(startup_.SaverName));
+    const std::wstring caption = Utf16Of(ConfigCaption(startup_.SaverName));
     SetWindowTextW(window_, caption.c_str());
 
     SlideshowPreference preference;
@@ -326,7 +327,7 @@ void TConfigForm::FormShow()
     layout_ = FitConfigLayout(SSInfo, pictureWidth, showPicture);
     for (const ConfigControl label : {ConfigControl::ScrNameLabel, ConfigControl::ScrVersLabel,
                                       ConfigControl::ScrCpy1Label, ConfigControl::ScrCpy2Label}) {
-        const std::wstring line = WideOfShiftJis(SSInfo.Line(LineOfLabel(label)));
+        const std::wstring line = Utf16Of(ShiftJisToUtf8(SSInfo.Line(LineOfLabel(label))).text);
         SetWindowTextW(Control(label), line.c_str());
     }
     ApplyLayout(dpi_);
@@ -407,7 +408,7 @@ void TConfigForm::OkBtnClick()
         SelectedIndex(Control(ConfigControl::SlideshowEffectCombo)),
         SelectedIndex(Control(ConfigControl::SlideshowEffectSpeedCombo)), soundOn);
     if (!SavePreference(environment_, startup_.SettingsFileName, preference)) {
-        const std::wstring text = WideOfUtf8(ConfigText::SaveFailed);
+        const std::wstring text = Utf16Of(ConfigText::SaveFailed);
         wchar_t caption[128] = {};
         GetWindowTextW(window_, caption, 128);
         MessageBoxW(window_, text.c_str(), caption, MB_OK | MB_ICONERROR);

@@ -18,6 +18,8 @@
 // Exit status: 0 when OUT.txt was written, 1 on a usage error or when the
 // saver could not be started (OUT.txt then says why), 2 when OUT.txt could
 // not be written.
+#include "platform/win32/WideText.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -28,14 +30,6 @@
 namespace {
 
 const wchar_t kHostClass[] = L"KamishibaiPreviewHost";
-
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), length, nullptr, nullptr);
-  return out;
-}
 
 // Keeps a report line on one line whatever a window title holds.
 std::string OneLine(std::string text) {
@@ -158,7 +152,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   CloseHandle(process.hThread);
   report.Add("saver_started", 1);
-  report.Add("saver_command", Utf8(command_line));
+  report.Add("saver_command", Utf8Of(command_line));
   report.Add("saver_pid", process.dwProcessId);
 
   const DWORD start = GetTickCount();
@@ -191,8 +185,8 @@ int wmain(int argc, wchar_t** argv) {
     GetWindowRect(child, &rect);
     MapWindowPoints(HWND_DESKTOP, host, reinterpret_cast<POINT*>(&rect), 2);
     const LONG_PTR style = GetWindowLongPtrW(child, GWL_STYLE);
-    report.Add("child_class", Utf8(WindowClass(child)));
-    report.Add("child_title", Utf8(WindowTitle(child)));
+    report.Add("child_class", Utf8Of(WindowClass(child)));
+    report.Add("child_title", Utf8Of(WindowTitle(child)));
     report.AddHex("child_style", static_cast<unsigned long>(style));
     report.AddHex("child_exstyle", static_cast<unsigned long>(GetWindowLongPtrW(child, GWL_EXSTYLE)));
     report.Add("child_ws_child", (style & WS_CHILD) ? 1 : 0);

@@ -15,6 +15,8 @@
 #include "settings/PreferenceFile.h"
 #include "settings/PreferenceStore.h"
 
+#include "platform/win32/WideText.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -30,14 +32,6 @@ const wchar_t kVendorKey[] = L"SOFTWARE\\Quorvik_Works";
 const wchar_t kScratchPrefix[] = L"kamishibai-test-";
 
 int failures = 0;
-
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), length, nullptr, nullptr);
-  return out;
-}
 
 void Check(bool passed, const std::string& name, const std::string& detail = {}) {
   if (passed) {
@@ -181,7 +175,7 @@ void SaveThenLoad(const PreferenceEnvironment& environment) {
   } stored[] = {{L"SlideshowWait", 7}, {L"SlideshowEffect", 3}, {L"SlideshowEffectSpeed", 4}, {L"SlideshowSoundUse", 0}};
   for (const auto& value : stored) {
     const RawValue raw = ReadRaw(section, value.name);
-    Check(IsDword(raw, value.expected), "save: " + Utf8(value.name) + " is REG_DWORD " + std::to_string(value.expected),
+    Check(IsDword(raw, value.expected), "save: " + Utf8Of(value.name) + " is REG_DWORD " + std::to_string(value.expected),
           Describe(raw));
   }
   const SlideshowPreference loaded = Load(environment, "kt5_scr2.ini");
@@ -269,9 +263,9 @@ void ShiftJisKeyPath(const PreferenceEnvironment& environment) {
   for (const std::wstring& name : after) {
     bool old = false;
     for (const std::wstring& known : before) old = old || known == name;
-    if (!old) added += (added.empty() ? "" : ", ") + Utf8(name);
+    if (!old) added += (added.empty() ? "" : ", ") + Utf8Of(name);
   }
-  Check(after.size() == before.size() + 1 && added == Utf8(keyName), "shift-jis: exactly one new key", added);
+  Check(after.size() == before.size() + 1 && added == Utf8Of(keyName), "shift-jis: exactly one new key", added);
   const SlideshowPreference loaded = Load(environment, iniName);
   Check(loaded == Make(11, 2, 3, true), "shift-jis: load gives 11,2,3,on", Describe(loaded));
 

@@ -22,6 +22,8 @@
 // Exit status: 0 on success; 1 when a wait timed out, dismiss found no dialog,
 // a window number is not a window or a process could not be ended; 2 on a
 // usage error.
+#include "platform/win32/WideText.h"
+
 #include <windows.h>
 #include <mmsystem.h>
 
@@ -35,17 +37,6 @@
 #include <vector>
 
 namespace {
-
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), length, nullptr, nullptr);
-  for (char& c : out) {
-    if (c == '\r' || c == '\n' || c == '\t') c = ' ';
-  }
-  return out;
-}
 
 std::wstring ClassOf(HWND window) {
   wchar_t buffer[256] = {};
@@ -85,8 +76,8 @@ std::string Describe(HWND window) {
   GetWindowThreadProcessId(window, &pid);
   const unsigned long style = static_cast<unsigned long>(GetWindowLongPtrW(window, GWL_STYLE));
   const unsigned long exstyle = static_cast<unsigned long>(GetWindowLongPtrW(window, GWL_EXSTYLE));
-  return "hwnd=" + std::to_string(Number(window)) + "\tpid=" + std::to_string(pid) + "\tclass=" + Utf8(ClassOf(window)) +
-         "\ttitle=" + Utf8(TextOf(window)) + "\trect=" + std::to_string(rect.left) + "," + std::to_string(rect.top) +
+  return "hwnd=" + std::to_string(Number(window)) + "\tpid=" + std::to_string(pid) + "\tclass=" + Utf8Of(ClassOf(window)) +
+         "\ttitle=" + Utf8Of(TextOf(window)) + "\trect=" + std::to_string(rect.left) + "," + std::to_string(rect.top) +
          "," + std::to_string(rect.right) + "," + std::to_string(rect.bottom) +
          "\tsize=" + std::to_string(rect.right - rect.left) + "x" + std::to_string(rect.bottom - rect.top) +
          "\ttopmost=" + ((exstyle & WS_EX_TOPMOST) ? "1" : "0") + "\tvisible=" + (IsWindowVisible(window) ? "1" : "0") +
@@ -161,7 +152,7 @@ int Dialogs() {
     std::string buttons;
     for (HWND child : ChildWindows(dialog)) {
       const std::wstring class_name = ClassOf(child);
-      const std::string text = Utf8(TextOf(child));
+      const std::string text = Utf8Of(TextOf(child));
       if (text.empty()) continue;
       std::string& into = _wcsicmp(class_name.c_str(), L"Button") == 0 ? buttons : texts;
       into += (into.empty() ? "" : " | ") + text;
@@ -169,7 +160,7 @@ int Dialogs() {
     DWORD pid = 0;
     GetWindowThreadProcessId(dialog, &pid);
     Print("hwnd=" + std::to_string(Number(dialog)) + "\tpid=" + std::to_string(pid) +
-          "\tcaption=" + Utf8(TextOf(dialog)) + "\ttext=" + texts + "\tbuttons=" + buttons);
+          "\tcaption=" + Utf8Of(TextOf(dialog)) + "\ttext=" + texts + "\tbuttons=" + buttons);
   }
   return 0;
 }
@@ -249,7 +240,7 @@ int Controls(HWND dialog) {
     MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&client), 2);
     const std::wstring class_name = ClassOf(child);
     std::string line = "hwnd=" + std::to_string(Number(child)) + "\tid=" + std::to_string(GetDlgCtrlID(child)) +
-                       "\tclass=" + Utf8(class_name) + "\ttext=" + Utf8(TextOf(child)) +
+                       "\tclass=" + Utf8Of(class_name) + "\ttext=" + Utf8Of(TextOf(child)) +
                        "\tclient=" + RectText(client) + "\trect=" + RectText(screen) +
                        "\tvisible=" + (IsWindowVisible(child) ? "1" : "0") +
                        "\tenabled=" + (IsWindowEnabled(child) ? "1" : "0") + "\tfocus=" + (child == focus ? "1" : "0") +
@@ -266,7 +257,7 @@ int Controls(HWND dialog) {
       }
       line += "\tcount=" + std::to_string(count) +
               "\tselection=" + std::to_string(SendMessageW(child, CB_GETCURSEL, 0, 0)) +
-              "\tdropped=" + (SendMessageW(child, CB_GETDROPPEDSTATE, 0, 0) ? "1" : "0") + "\titems=" + Utf8(items);
+              "\tdropped=" + (SendMessageW(child, CB_GETDROPPEDSTATE, 0, 0) ? "1" : "0") + "\titems=" + Utf8Of(items);
     } else if (_wcsicmp(class_name.c_str(), L"Button") == 0) {
       line += "\tcheck=" + std::to_string(SendMessageW(child, BM_GETCHECK, 0, 0));
     }
@@ -300,7 +291,7 @@ int Cursor() {
 int WaveErrorText(UINT code) {
   wchar_t text[MAXERRORLENGTH] = {};
   MMRESULT result = waveOutGetErrorTextW(code, text, MAXERRORLENGTH);
-  Print("result=" + std::to_string(result) + "\ttext=" + Utf8(text));
+  Print("result=" + std::to_string(result) + "\ttext=" + Utf8Of(text));
   return result == MMSYSERR_NOERROR ? 0 : 1;
 }
 
