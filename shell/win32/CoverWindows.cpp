@@ -1,6 +1,7 @@
 #include "shell/win32/CoverWindows.h"
 
 #include "shell/win32/TViewForm.h"
+#include "shell/win32/WindowOwner.h"
 
 #include <windowsx.h>
 
@@ -40,11 +41,7 @@ void CoverWindows::Create(HINSTANCE instance, TViewForm& viewer, bool topmost)
 
 LRESULT CALLBACK CoverWindows::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* viewer = reinterpret_cast<TViewForm*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* viewer = WindowOwner<TViewForm>(window, message, lParam);
     if (viewer == nullptr) return DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
     case WM_KEYDOWN:

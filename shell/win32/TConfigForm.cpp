@@ -5,6 +5,7 @@
 #include "settings/PreferenceStore.h"
 #include "settings/SSInfo.h"
 #include "shell/win32/FlatButton.h"
+#include "shell/win32/WindowOwner.h"
 
 #include <commctrl.h>
 
@@ -231,7 +232,9 @@ TConfigForm::TConfigForm(HINSTANCE instance, const StartupValues& startup, const
                               instance, this);
     if (window_ == nullptr) throw std::runtime_error("The settings dialog could not be created.");
     CreateControls();
-    ApplyLayout(DpiOf(window_));
+    // Places, fonts and size follow in FormShow, once the information lines
+    // are known: laying the dialog out here as well would only be redone.
+    dpi_ = DpiOf(window_);
 }
 
 TConfigForm::~TConfigForm()
@@ -454,13 +457,9 @@ void TConfigForm::PaintAboutPicture(HDC dc)
 
 LRESULT CALLBACK TConfigForm::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-        static_cast<TConfigForm*>(create->lpCreateParams)->window_ = window;
-    }
-    auto* form = reinterpret_cast<TConfigForm*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* form = WindowOwner<TConfigForm>(window, message, lParam);
     if (form == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_NCCREATE) form->window_ = window;  // CreateWindowExW has not returned it yet
     try {
         return form->Dispatch(message, wParam, lParam);
     } catch (const std::exception& failure) {

@@ -3,6 +3,7 @@
 #include "settings/PreferenceStore.h"
 #include "shell/win32/DibSectionBitmap.h"
 #include "shell/win32/SystemPassword.h"
+#include "shell/win32/WindowOwner.h"
 
 #include <imm.h>
 #include <windowsx.h>
@@ -216,13 +217,9 @@ void TViewForm::Paint()
 
 LRESULT CALLBACK TViewForm::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-        static_cast<TViewForm*>(create->lpCreateParams)->window_ = window;
-    }
-    auto* form = reinterpret_cast<TViewForm*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* form = WindowOwner<TViewForm>(window, message, lParam);
     if (form == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_NCCREATE) form->window_ = window;  // CreateWindowExW has not returned it yet
     try {
         return form->Dispatch(message, wParam, lParam);
     } catch (const std::exception& failure) {
