@@ -77,10 +77,7 @@ void LoadPreference(const PreferenceEnvironment& environment, std::string_view i
     RefreshSSInfo(environment, SSInfo, aboutPicture);
     preference.Clear();
     if (ReadStore(environment, iniFileName, preference)) return;
-    preference.SetWord(PreferenceWord::SlideshowWait, 5);
-    preference.SetWord(PreferenceWord::SlideshowEffect, 1);
-    preference.SetWord(PreferenceWord::SlideshowEffectSpeed, 2);
-    preference.SetSlideshowSoundUse(true);
+    preference = SlideshowPreference::From(5, 1, 2, true);
 }
 
 void LoadPreference(std::string_view iniFileName, SlideshowPreference& preference, AboutPictureTarget* aboutPicture)

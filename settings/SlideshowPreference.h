@@ -30,6 +30,9 @@ constexpr size_t SoundUseOffset = 56;
 enum class PreferenceWord { SlideshowWait = 0, SlideshowEffect = 1, SlideshowEffectSpeed = 2 };
 
 struct SlideshowPreference {
+    // The record of the four settings, every other byte zero.
+    static SlideshowPreference From(int16_t wait, int16_t effect, int16_t effectSpeed, bool soundOn);
+
     void Clear() { bytes.fill(0); }
 
     std::optional<int16_t> SettingsWord(int64_t slot) const;

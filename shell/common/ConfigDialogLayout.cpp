@@ -116,10 +116,6 @@ int32_t ListIndexOf(int16_t value, int32_t count)
 
 SlideshowPreference PreferenceOfChoices(int32_t waitIndex, int32_t effectIndex, int32_t speedIndex, bool soundOn)
 {
-    SlideshowPreference preference;
-    preference.SetWord(PreferenceWord::SlideshowWait, static_cast<int16_t>(waitIndex));
-    preference.SetWord(PreferenceWord::SlideshowEffect, static_cast<int16_t>(effectIndex));
-    preference.SetWord(PreferenceWord::SlideshowEffectSpeed, static_cast<int16_t>(speedIndex));
-    preference.SetSlideshowSoundUse(soundOn);
-    return preference;
+    return SlideshowPreference::From(static_cast<int16_t>(waitIndex), static_cast<int16_t>(effectIndex),
+                                     static_cast<int16_t>(speedIndex), soundOn);
 }

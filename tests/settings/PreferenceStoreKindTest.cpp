@@ -5,6 +5,7 @@
 
 #include "platform/ProgramPaths.h"
 #include "settings/PreferenceFile.h"
+#include "tests/settings/PreferenceValues.h"
 #include "tests/settings/SettingsTestFolders.h"
 
 #include <gtest/gtest.h>
@@ -66,25 +67,6 @@ private:
         FakeRegistry& registry_;
     };
 };
-
-struct Values {
-    int16_t wait;
-    int16_t effect;
-    int16_t speed;
-    bool sound;
-};
-
-SlideshowPreference Make(Values values)
-{
-    SlideshowPreference preference;
-    preference.SetWord(PreferenceWord::SlideshowWait, values.wait);
-    preference.SetWord(PreferenceWord::SlideshowEffect, values.effect);
-    preference.SetWord(PreferenceWord::SlideshowEffectSpeed, values.speed);
-    preference.SetSlideshowSoundUse(values.sound);
-    return preference;
-}
-
-const SlideshowPreference Defaults = Make({5, 1, 2, true});
 
 class PreferenceStoreKindTest : public testing::Test {
 protected:

@@ -3,6 +3,7 @@
 #include "platform/FileReplace.h"
 #include "settings/PreferenceFile.h"
 #include "settings/SSInfo.h"
+#include "tests/settings/PreferenceValues.h"
 #include "tests/settings/SettingsTestFolders.h"
 
 #include <gtest/gtest.h>
@@ -15,25 +16,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* IniName = "kt5_scr2.ini";
-
-struct Values {
-    int16_t wait;
-    int16_t effect;
-    int16_t speed;
-    bool sound;
-};
-
-SlideshowPreference Make(Values values)
-{
-    SlideshowPreference preference;
-    preference.SetWord(PreferenceWord::SlideshowWait, values.wait);
-    preference.SetWord(PreferenceWord::SlideshowEffect, values.effect);
-    preference.SetWord(PreferenceWord::SlideshowEffectSpeed, values.speed);
-    preference.SetSlideshowSoundUse(values.sound);
-    return preference;
-}
-
-const SlideshowPreference Defaults = Make({5, 1, 2, true});
 
 class PreferenceStoreTest : public testing::Test {
 protected:

@@ -44,10 +44,7 @@ public:
         }
         start.width = 64;
         start.height = 48;
-        start.settings.SetWord(PreferenceWord::SlideshowWait, 5);
-        start.settings.SetWord(PreferenceWord::SlideshowEffect, 1);
-        start.settings.SetWord(PreferenceWord::SlideshowEffectSpeed, 2);
-        start.settings.SetSlideshowSoundUse(true);
+        start.settings = SlideshowPreference::From(5, 1, 2, true);
         start.archivePaths = {archive_};
     }
     ~SessionRig()
