@@ -1,6 +1,7 @@
 #include "shell/win32/CoverWindows.h"
 
 #include "shell/win32/TViewForm.h"
+#include "shell/win32/SaverWindowClass.h"
 #include "shell/win32/WindowOwner.h"
 
 #include <windowsx.h>
@@ -17,13 +18,8 @@ BOOL CALLBACK CollectMonitor(HMONITOR, HDC, LPRECT area, LPARAM data)
 
 void CoverWindows::Create(HINSTANCE instance, TViewForm& viewer, bool topmost)
 {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = WindowProcedure;
-    windowClass.hInstance = instance;
-    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    windowClass.lpszClassName = CoverClassName;
-    RegisterClassExW(&windowClass);  // fails harmlessly when already registered
+    const auto black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    RegisterSaverWindowClass(instance, CoverClassName, WindowProcedure, black);
 
     std::vector<RECT> monitors;
     EnumDisplayMonitors(nullptr, nullptr, CollectMonitor, reinterpret_cast<LPARAM>(&monitors));

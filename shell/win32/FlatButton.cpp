@@ -1,4 +1,5 @@
 #include "shell/win32/FlatButton.h"
+#include "shell/win32/SaverWindowClass.h"
 
 namespace {
 
@@ -119,13 +120,7 @@ LRESULT CALLBACK FlatButtonProcedure(HWND button, UINT message, WPARAM wParam, L
 
 void RegisterFlatButtonClass(HINSTANCE instance)
 {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = FlatButtonProcedure;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = FlatButtonClassName;
-    RegisterClassExW(&windowClass);
+    RegisterSaverWindowClass(instance, FlatButtonClassName, FlatButtonProcedure, nullptr);  // it paints itself
 }
 
 void SetFlatButtonBackground(HWND button, COLORREF colour)

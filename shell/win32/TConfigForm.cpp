@@ -5,6 +5,7 @@
 #include "settings/PreferenceStore.h"
 #include "settings/SSInfo.h"
 #include "shell/win32/FlatButton.h"
+#include "shell/win32/SaverWindowClass.h"
 #include "shell/win32/WindowOwner.h"
 
 #include <commctrl.h>
@@ -213,15 +214,7 @@ TConfigForm::TConfigForm(HINSTANCE instance, const StartupValues& startup, const
 {
     background_ = CreateSolidBrush(FormColour);
     RegisterFlatButtonClass(instance);
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = WindowProcedure;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = background_;
-    windowClass.lpszClassName = ConfigClassName;
-    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-    RegisterClassExW(&windowClass);
+    RegisterSaverWindowClass(instance, ConfigClassName, WindowProcedure, background_);
 
     // A top-level window owned by the display settings, not a child inside
     // them.

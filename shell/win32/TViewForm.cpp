@@ -2,6 +2,7 @@
 
 #include "settings/PreferenceStore.h"
 #include "shell/win32/DibSectionBitmap.h"
+#include "shell/win32/SaverWindowClass.h"
 #include "shell/win32/SystemPassword.h"
 #include "shell/win32/WindowOwner.h"
 
@@ -17,25 +18,14 @@ constexpr UINT_PTR PreviewWatchTimer = 1;
 // must not outlive the display settings by more than a moment.
 constexpr UINT PreviewWatchMs = 200;
 
-void RegisterViewerClass(HINSTANCE instance, WNDPROC procedure)
-{
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    windowClass.lpszClassName = ViewerClassName;
-    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-    RegisterClassExW(&windowClass);  // fails harmlessly when already registered
-}
-
 }  // namespace
 
 TViewForm::TViewForm(HINSTANCE instance, const StartupValues& startup, const ViewerProcess& process)
     : instance_(instance), startup_(startup), process_(process)
 {
-    RegisterViewerClass(instance, WindowProcedure);
+    // Black: a paint request before the first picture erases to it.
+    const auto black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    RegisterSaverWindowClass(instance, ViewerClassName, WindowProcedure, black);
     DWORD style;
     DWORD extendedStyle;
     HWND parent;
