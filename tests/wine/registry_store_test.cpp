@@ -127,15 +127,6 @@ std::string Describe(const RawValue& value) {
   return text;
 }
 
-SlideshowPreference Make(int16_t wait, int16_t effect, int16_t speed, bool sound) {
-  SlideshowPreference preference;
-  preference.SetWord(PreferenceWord::SlideshowWait, wait);
-  preference.SetWord(PreferenceWord::SlideshowEffect, effect);
-  preference.SetWord(PreferenceWord::SlideshowEffectSpeed, speed);
-  preference.SetSlideshowSoundUse(sound);
-  return preference;
-}
-
 std::string Describe(const SlideshowPreference& preference) {
   return std::to_string(preference.Word(PreferenceWord::SlideshowWait)) + "," +
          std::to_string(preference.Word(PreferenceWord::SlideshowEffect)) + "," +
@@ -162,13 +153,13 @@ void MissingKeyGivesDefaultsAndStaysMissing(const PreferenceEnvironment& environ
   Check(!KeyExists(Under(L"kamishibai-test-missing")), "missing-key: a read creates no key");
 
   const SlideshowPreference loaded = Load(environment, "kamishibai-test-unsaved.ini");
-  Check(loaded == Make(5, 1, 2, true), "missing-key: load gives 5,1,2,on", Describe(loaded));
+  Check(loaded == SlideshowPreference::From(5, 1, 2, true), "missing-key: load gives 5,1,2,on", Describe(loaded));
   Check(!KeyExists(Under(L"kamishibai-test-unsaved")), "missing-key: a load creates no key");
 }
 
 void SaveThenLoad(const PreferenceEnvironment& environment) {
   const std::wstring section = Under(L"kt5_scr2\\Preference");
-  Check(SavePreference(environment, "kt5_scr2.ini", Make(7, 3, 4, false)), "save: kt5_scr2 saved");
+  Check(SavePreference(environment, "kt5_scr2.ini", SlideshowPreference::From(7, 3, 4, false)), "save: kt5_scr2 saved");
   const struct {
     const wchar_t* name;
     uint32_t expected;
@@ -179,15 +170,15 @@ void SaveThenLoad(const PreferenceEnvironment& environment) {
           Describe(raw));
   }
   const SlideshowPreference loaded = Load(environment, "kt5_scr2.ini");
-  Check(loaded == Make(7, 3, 4, false), "save: load gives 7,3,4,off", Describe(loaded));
+  Check(loaded == SlideshowPreference::From(7, 3, 4, false), "save: load gives 7,3,4,off", Describe(loaded));
 
   // Words are sign-extended: -1 must come back as -1, not 65535.
-  Check(SavePreference(environment, "kamishibai-test-negative.ini", Make(-1, -32768, 0, true)),
+  Check(SavePreference(environment, "kamishibai-test-negative.ini", SlideshowPreference::From(-1, -32768, 0, true)),
         "save: negative words saved");
   const RawValue wait = ReadRaw(Under(L"kamishibai-test-negative\\Preference"), L"SlideshowWait");
   Check(IsDword(wait, 0xFFFFFFFFu), "save: -1 is stored as 0xFFFFFFFF", Describe(wait));
   const SlideshowPreference negative = Load(environment, "kamishibai-test-negative.ini");
-  Check(negative == Make(-1, -32768, 0, true), "save: negative words load back", Describe(negative));
+  Check(negative == SlideshowPreference::From(-1, -32768, 0, true), "save: negative words load back", Describe(negative));
 }
 
 void ValuesOfOtherKinds() {
@@ -255,7 +246,7 @@ void ShiftJisKeyPath(const PreferenceEnvironment& environment) {
   const std::string iniName = "kamishibai-test-\x90\xDD\x92\xE8\x95\x5C.ini";
   const std::wstring keyName = L"kamishibai-test-\u8A2D\u5B9A\u8868";
   const std::vector<std::wstring> before = Subkeys(kVendorKey);
-  Check(SavePreference(environment, iniName, Make(11, 2, 3, true)), "shift-jis: saved");
+  Check(SavePreference(environment, iniName, SlideshowPreference::From(11, 2, 3, true)), "shift-jis: saved");
   const RawValue wait = ReadRaw(Under(keyName + L"\\Preference"), L"SlideshowWait");
   Check(IsDword(wait, 11), "shift-jis: value under the key named in Japanese", Describe(wait));
   const std::vector<std::wstring> after = Subkeys(kVendorKey);
@@ -267,12 +258,12 @@ void ShiftJisKeyPath(const PreferenceEnvironment& environment) {
   }
   Check(after.size() == before.size() + 1 && added == Utf8Of(keyName), "shift-jis: exactly one new key", added);
   const SlideshowPreference loaded = Load(environment, iniName);
-  Check(loaded == Make(11, 2, 3, true), "shift-jis: load gives 11,2,3,on", Describe(loaded));
+  Check(loaded == SlideshowPreference::From(11, 2, 3, true), "shift-jis: load gives 11,2,3,on", Describe(loaded));
 
   // A name that is not Shift-JIS (a lead byte without its trail byte) opens
   // no store, so nothing is made under a garbled name.
   const std::string broken = "kamishibai-test-\x90";
-  Check(!SavePreference(environment, broken, Make(1, 1, 1, true)), "shift-jis: broken name cannot save");
+  Check(!SavePreference(environment, broken, SlideshowPreference::From(1, 1, 1, true)), "shift-jis: broken name cannot save");
   Check(Subkeys(kVendorKey).size() == after.size(), "shift-jis: broken name makes no key");
 }
 
@@ -298,7 +289,7 @@ void FailedWriteThrows(const PreferenceEnvironment& environment) {
   } catch (const std::exception& error) {
     Check(false, "failed-write: write throws RegistryError", error.what());
   }
-  Check(!SavePreference(environment, "kamishibai-test-volatile.ini", Make(1, 1, 1, true)),
+  Check(!SavePreference(environment, "kamishibai-test-volatile.ini", SlideshowPreference::From(1, 1, 1, true)),
         "failed-write: save returns false");
 }
 
