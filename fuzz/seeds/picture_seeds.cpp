@@ -11,6 +11,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 void WritePictureSeeds(const std::filesystem::path& corpusRoot);
@@ -171,6 +172,18 @@ Bytes JpegEntry(int width, int height, std::span<const uint8_t> jpeg)
     return BuildPictureEntry(PictureFieldsFor(24, width, height, PictureStorage::Jpeg), {}, jpeg);
 }
 
+// A header that declares far more rows than its payload gives: the header and
+// palette of `fields`, then `payload` as it stands.
+Bytes WithPayload(const PictureEntryFields& fields, std::span<const uint8_t> payload)
+{
+    const auto header = EncodePictureHeader(fields);
+    Bytes entry(header.begin(), header.end());
+    const Bytes palette = Palette(fields.paletteCount);
+    entry.insert(entry.end(), palette.begin(), palette.end());
+    entry.insert(entry.end(), payload.begin(), payload.end());
+    return entry;
+}
+
 }  // namespace
 
 void WritePictureSeeds(const std::filesystem::path& corpusRoot)
@@ -204,4 +217,33 @@ void WritePictureSeeds(const std::filesystem::path& corpusRoot)
     Bytes truncated = Entry(8, 64, 64, PictureStorage::Lzss);
     truncated.resize(truncated.size() * 2 / 3);
     WriteSeed(folder, "lzss-truncated", truncated);
+
+    // Sizes far beyond any screen, from a few bytes of payload: the loader
+    // must refuse them before allocating.
+    const Bytes someRows = Rows(1024, 5);
+    WriteSeed(folder, "huge-lzss-4", WithPayload(PictureFieldsFor(4, 16384, 16384, PictureStorage::Lzss),
+                                                 PackPictureLzss(someRows)));
+    WriteSeed(folder, "huge-zlib-32", WithPayload(PictureFieldsFor(32, 16384, 16384, PictureStorage::Zlib),
+                                                  PackPictureZlib(someRows)));
+    WriteSeed(folder, "huge-raw-8", WithPayload(PictureFieldsFor(8, 16384, 16384, PictureStorage::Raw), someRows));
+    WriteSeed(folder, "jpeg-header-huge", JpegEntry(16384, 16384, BaselineJpeg));
+    WriteSeed(folder, "jpeg-header-smaller", JpegEntry(8, 4, BaselineJpeg));
+
+    // Strides that give no pixel data, or rows that run into the next one.
+    for (const auto& [name, stride] : {std::pair{"stride-0", 0u}, std::pair{"stride-short", 3u}}) {
+        fields = PictureFieldsFor(8, 5, 3, PictureStorage::Raw);
+        fields.stride = stride;
+        WriteSeed(folder, name, BuildPictureEntry(fields, Palette(256), Rows(size_t{stride} * 3, 4)));
+    }
+    // Packed rows whose stride lies between the row length and the pitch.
+    for (int depth : {8, 24, 32}) {
+        fields = PictureFieldsFor(depth, 5, 6, PictureStorage::Lzss);
+        fields.stride = PictureRowLength(depth, 5) + (depth == 32 ? 0 : 1);
+        if (fields.stride >= PictureStride(depth, 5)) fields.stride = PictureRowLength(depth, 5);
+        WriteSeed(folder, "lzss-stride-between-" + std::to_string(depth),
+                  BuildPictureEntry(fields, Palette(fields.paletteCount), Rows(size_t{fields.stride} * 6, 6)));
+        fields.storageKind = static_cast<uint8_t>(PictureStorage::Zlib);
+        WriteSeed(folder, "zlib-stride-between-" + std::to_string(depth),
+                  BuildPictureEntry(fields, Palette(fields.paletteCount), Rows(size_t{fields.stride} * 6, 7)));
+    }
 }

@@ -266,6 +266,22 @@ std::vector<DamageCase> DamageCases()
              p.pictures[2] = BuildPictureEntry(fields, Grey8Palette(), std::vector<uint8_t>(31 * 8, 1));
          },
          VerifyCheck::Picture, ResTagPicture, 2, "stride 31 is shorter than a row: 32 pixels of depth 8 take 32 bytes"},
+        {"LZSS stride between the row and the pitch",
+         [](ArchiveParts& p) {
+             PictureEntryFields fields = PictureFieldsFor(8, 30, 8, PictureStorage::Lzss);
+             fields.stride = 31;  // a whole row, but the 8-bit buffer's rows are 32 bytes apart
+             p.pictures[2] = BuildPictureEntry(fields, Grey8Palette(), std::vector<uint8_t>(31 * 8, 1));
+         },
+         VerifyCheck::Picture, ResTagPicture, 2,
+         "stride 31 is not the 32 bytes row pitch of the picture: lzss rows are expanded back to back, so every row "
+         "would show shifted against the one above (30x8, depth 8, lzss)"},
+        {"zlib stride between the row and the pitch",
+         [](ArchiveParts& p) {
+             PictureEntryFields fields = PictureFieldsFor(24, 6, 5, PictureStorage::Zlib);
+             fields.stride = 19;  // rows of 18 bytes, pitch 20
+             p.pictures[3] = BuildPictureEntry(fields, {}, PatternBytes(19 * 5, 4));
+         },
+         VerifyCheck::Picture, ResTagPicture, 3, "stride 19 is not the 20 bytes row pitch of the picture: zlib rows"},
         {"JPEG narrower than its header says", [](ArchiveParts& p) { WriteLe16(&p.pictures[4][8], 40); },
          VerifyCheck::Picture, ResTagPicture, 4,
          "picture does not decode (40x8, depth 24, jpeg): its JPEG frame is 16 x 8 pixels, not the 40 x 8 of the "

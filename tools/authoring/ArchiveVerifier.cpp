@@ -186,9 +186,12 @@ private:
         }
         // As the viewer loads it, and as 32 bits (the about picture of the
         // configuration dialog): the two take different paths for some kinds.
+        int32_t storedPitch = 0;
         for (const PictureDepth depth : {PictureDepth::AsStored, PictureDepth::Force32}) {
             DirectBmpControl picture;
-            if (!LoadPicture(archive_, locator, picture, depth, PictureParts::Whole, nullptr)) {
+            const bool loaded = LoadPicture(archive_, locator, picture, depth, PictureParts::Whole, nullptr);
+            if (depth == PictureDepth::AsStored) storedPitch = picture.Pitch;
+            if (!loaded) {
                 std::string reason = depth == PictureDepth::AsStored ? "picture does not decode ("
                                                                      : "picture does not decode as 32 bits (";
                 reason += shape + ")";
@@ -197,7 +200,26 @@ private:
                 return;
             }
         }
-        if (header.storageKind == 1 || header.storageKind == 2) CheckPackedRows(locator, record, header);
+        if (header.storageKind == 1 || header.storageKind == 2) {
+            if (!CheckPackedStride(record, header, storedPitch, shape)) return;
+            CheckPackedRows(locator, record, header);
+        }
+    }
+
+    // Packed rows expand back to back into the picture's memory, whose rows
+    // lie a pitch apart: a stride shorter than the pitch (though long enough
+    // for a row) starts every row a little further left than the one above,
+    // so the picture shows sheared.
+    bool CheckPackedStride(const EntryRecord& record, const PictureHeader& header, int32_t pitch,
+                           const std::string& shape)
+    {
+        if (pitch <= 0 || header.stride == static_cast<uint32_t>(pitch)) return true;
+        Problem(VerifyCheck::Picture, ResTagPicture, record.id,
+                "stride " + std::to_string(header.stride) + " is not the " + Count(static_cast<uint32_t>(pitch), "byte") +
+                    " row pitch of the picture: " + StorageText(header.storageKind) +
+                    " rows are expanded back to back, so every row would show shifted against the one above (" +
+                    shape + ")");
+        return false;
     }
 
     // Why a JPEG stream that failed to load was refused, when the reason is
