@@ -8,7 +8,9 @@ void WriteArchiveSeeds(const std::filesystem::path& corpusRoot);
 void WriteCodecSeeds(const std::filesystem::path& corpusRoot);
 void WriteIniSeeds(const std::filesystem::path& corpusRoot);
 void WritePictureSeeds(const std::filesystem::path& corpusRoot);
+void WritePngSeeds(const std::filesystem::path& corpusRoot);
 void WriteScenarioSeeds(const std::filesystem::path& corpusRoot);
+void WriteSoundSeeds(const std::filesystem::path& corpusRoot);
 
 int main(int argc, char** argv)
 {
@@ -22,7 +24,9 @@ int main(int argc, char** argv)
         WriteCodecSeeds(root);
         WriteIniSeeds(root);
         WritePictureSeeds(root);
+        WritePngSeeds(root);
         WriteScenarioSeeds(root);
+        WriteSoundSeeds(root);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "make_fuzz_seeds: %s\n", error.what());
         return 1;
