@@ -2,7 +2,7 @@
 # Runs the libFuzzer targets and prints a summary table; any crash, leak,
 # timeout or sanitizer report fails the run.
 #
-#   scripts/fuzz.sh [DURATION] [--runs N] [--jobs J] [--merge] [TARGET...]
+#   scripts/fuzz.sh [DURATION] [--runs N] [--jobs J] [--merge] [--work DIR] [TARGET...]
 #
 #   DURATION   how long each target runs: 90s, 20m, 2h, or a plain number of
 #              hours (scripts/fuzz.sh 8 fuzzes every target for 8 hours);
@@ -12,27 +12,31 @@
 #   --jobs J   targets run J at a time (default 1)
 #   --merge    afterwards, fold the inputs that found new coverage into the
 #              committed corpus fuzz/corpus/TARGET/, minimised
+#   --work DIR where new inputs, findings, logs and the summary go (default
+#              fuzz-corpus; give each of two runs at once its own)
 #   TARGET     names such as picture_fuzz or picture; default every target
 #
 # Each target starts from its committed corpus (fuzz/corpus/TARGET/), the
 # seeds make_fuzz_seeds writes, and what earlier runs here found
-# (fuzz-corpus/TARGET/, not committed). New inputs go to fuzz-corpus/TARGET/,
-# findings to fuzz-corpus/TARGET-findings/, logs to fuzz-corpus/logs/.
-# The table is also written to fuzz-corpus/summary.md.
+# (WORK/TARGET/, not committed). New inputs go to WORK/TARGET/, findings to
+# WORK/TARGET-findings/, logs to WORK/logs/; the table is also written to
+# WORK/summary.md.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-seconds=60
+seconds=""
 runs=""
 jobs=1
 merge=0
+work=fuzz-corpus
 targets=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --runs) runs="$2"; shift 2 ;;
     --jobs) jobs="$2"; shift 2 ;;
     --merge) merge=1; shift ;;
-    -h|--help) sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --work) work="$2"; shift 2 ;;
+    -h|--help) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     [0-9]*s) seconds="${1%s}"; shift ;;
     [0-9]*m) seconds=$(( ${1%m} * 60 )); shift ;;
     [0-9]*h) seconds=$(awk -v h="${1%h}" 'BEGIN { printf "%d", h * 3600 }'); shift ;;
@@ -40,7 +44,9 @@ while [ $# -gt 0 ]; do
     *) targets+=("${1%_fuzz}_fuzz"); shift ;;
   esac
 done
-if [ -n "$runs" ] && [ "$seconds" = 60 ]; then seconds=0; fi  # --runs alone: no time bound
+if [ -z "$seconds" ]; then
+  if [ -n "$runs" ]; then seconds=0; else seconds=60; fi  # --runs alone: no time bound
+fi
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j"$(nproc)"
@@ -49,7 +55,6 @@ if [ ${#targets[@]} -eq 0 ]; then
   for target in "$bin"/*_fuzz; do targets+=("$(basename "$target")"); done
 fi
 
-work=fuzz-corpus
 mkdir -p "$work/logs"
 rm -rf "$work/seeds"
 "$bin/make_fuzz_seeds" "$work/seeds"
@@ -74,7 +79,10 @@ fuzz_one() {
 running=0
 for name in "${targets[@]}"; do
   [ -x "$bin/$name" ] || { echo "no fuzz target $name" >&2; exit 2; }
-  echo "=== fuzzing $name ($( [ "$seconds" -gt 0 ] && echo "${seconds}s" )${runs:+ $runs runs})"
+  bounds=()
+  [ "$seconds" -gt 0 ] && bounds+=("${seconds}s")
+  [ -n "$runs" ] && bounds+=("$runs runs")
+  echo "=== fuzzing $name (${bounds[*]})"
   fuzz_one "$name" &
   running=$((running + 1))
   if [ "$running" -ge "$jobs" ]; then wait -n || true; running=$((running - 1)); fi

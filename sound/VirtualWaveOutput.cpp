@@ -81,14 +81,17 @@ public:
         if (const WaveDeviceStatus failure = output_->TakeFailure(VirtualWaveOutput::Operation::Write);
             failure != WaveDeviceStatus::Ok)
             return failure;
-        VirtualWaveOutput::Written written;
-        written.opening = opening_;
-        written.block = block.index;
-        written.atMs = output_->now_;
-        written.length = block.length;
-        if (output_->settings_.recordBytes && block.length > 0)
-            written.bytes.assign(block.data, block.data + block.length);
-        output_->writes_.push_back(std::move(written));
+        ++output_->writeCount_;
+        if (output_->settings_.keepHistory) {
+            VirtualWaveOutput::Written written;
+            written.opening = opening_;
+            written.block = block.index;
+            written.atMs = output_->now_;
+            written.length = block.length;
+            if (output_->settings_.recordBytes && block.length > 0)
+                written.bytes.assign(block.data, block.data + block.length);
+            output_->writes_.push_back(std::move(written));
+        }
         queue_.push_back({&block, block.length, 0});
         return WaveDeviceStatus::Ok;
     }
@@ -135,7 +138,7 @@ public:
             return failure;
         output_->systemVolume_ = volume;
         output_->volumeKnown_ = true;
-        output_->volumeHistory_.push_back(volume);
+        if (output_->settings_.keepHistory) output_->volumeHistory_.push_back(volume);
         return WaveDeviceStatus::Ok;
     }
 
@@ -305,7 +308,7 @@ std::vector<VirtualWaveOutput::Written> VirtualWaveOutput::Writes() const
 size_t VirtualWaveOutput::WriteCount() const
 {
     std::lock_guard lock(mutex_);
-    return writes_.size();
+    return writeCount_;
 }
 
 uint64_t VirtualWaveOutput::Openings() const

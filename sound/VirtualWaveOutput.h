@@ -41,6 +41,9 @@ public:
         uint32_t initialVolume = 0xFFFFFFFFu;
         bool pcmOnly = true;
         bool recordBytes = true;  // keep a copy of every block written
+        // Keep a record of every write and volume set, as tests read them.
+        // Long runs keep only the count: the records grow without end.
+        bool keepHistory = true;
     };
 
     enum class Operation { Open, Capabilities, Prepare, Write, SetVolume };
@@ -73,13 +76,13 @@ public:
     // Lets the next `skip` calls of the operation succeed before failing.
     void FailAfter(Operation operation, int skip, WaveDeviceStatus status);
 
-    std::vector<Written> Writes() const;
+    std::vector<Written> Writes() const;  // empty without keepHistory
     size_t WriteCount() const;
     uint64_t Openings() const;       // devices opened so far
     int OpenDevices() const;         // devices open now
     int PreparedBlocks() const;      // prepared on open devices now
     uint32_t SystemVolume() const;   // the device volume as last set
-    std::vector<uint32_t> VolumeHistory() const;  // every SetVolume value
+    std::vector<uint32_t> VolumeHistory() const;  // every SetVolume value (with keepHistory)
     int Purges() const { return purges_; }
     // The position of the newest open device; 0 when none is open.
     uint32_t CurrentPosition() const;
@@ -105,6 +108,7 @@ private:
     std::vector<uint32_t> volumeHistory_;
     std::vector<VirtualWaveDevice*> devices_;  // open or not yet destroyed
     std::vector<Written> writes_;
+    size_t writeCount_ = 0;
     std::map<Operation, Failure> failures_;
     int purges_ = 0;
 };

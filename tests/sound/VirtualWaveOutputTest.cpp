@@ -74,6 +74,30 @@ TEST(VirtualWaveOutputTest, BlocksPlayAtTheByteRateWithoutLosingFractions)
     EXPECT_EQ(DoneBlocks(notices), (std::vector<uint32_t>{0}));
 }
 
+// Without history (the headless show, which runs for days of virtual time)
+// writes are counted but not recorded, so nothing grows with play time.
+TEST(VirtualWaveOutputTest, WithoutHistoryWritesAreCountedNotKept)
+{
+    VirtualWaveOutput::Settings settings;
+    settings.keepHistory = false;
+    VirtualWaveOutput output(settings);
+    ThreadMessageQueue notices;
+    std::unique_ptr<WaveDevice> device;
+    ASSERT_EQ(output.Open(Mono8(8000), notices, device), WaveDeviceStatus::Ok);
+    std::vector<uint8_t> bytes(800);
+    WaveBlock block{bytes.data(), 800, 800, 0};
+    ASSERT_EQ(device->Prepare(block), WaveDeviceStatus::Ok);
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_EQ(device->Write(block), WaveDeviceStatus::Ok);
+        output.Advance(100);
+    }
+    ASSERT_EQ(device->SetVolume(0x80008000u), WaveDeviceStatus::Ok);
+    EXPECT_EQ(output.WriteCount(), 3u);
+    EXPECT_TRUE(output.Writes().empty());
+    EXPECT_TRUE(output.VolumeHistory().empty());
+    EXPECT_EQ(output.SystemVolume(), 0x80008000u);
+}
+
 TEST(VirtualWaveOutputTest, ResetHandsBackEveryBlockInOrderAndClosingEndsTheDevice)
 {
     VirtualWaveOutput output;

@@ -60,6 +60,23 @@ TEST_F(PlayCommandTest, TracesTheShowOnVirtualTime)
               (std::vector<std::string>{"10 record 0 5", "10 show 1 1 1 0", "1020 finish", "1070 record 1 0"}));
 }
 
+// For long runs: no events, and the memory the process holds at fixed
+// times of the show.
+TEST_F(PlayCommandTest, LongRunsPrintMemoryInsteadOfEvents)
+{
+    const std::string archive = TwoPictures();
+    const RunResult run = Run({"play", archive, "--size", "64x48", "--until", "25000", "--events", "none",
+                               "--memory-every", "10000"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::vector<std::string> lines = Lines(run.out, true);
+    ASSERT_EQ(lines.size(), 2u) << run.out;
+    for (size_t k = 0; k < lines.size(); ++k) {
+        const std::string prefix = std::to_string((k + 1) * 10000) + " memory ";
+        ASSERT_EQ(lines[k].rfind(prefix, 0), 0u) << lines[k];
+        EXPECT_GT(std::stoull(lines[k].substr(prefix.size())), 0u) << lines[k];
+    }
+}
+
 TEST_F(PlayCommandTest, UserSettingsReachTheScenarioThroughItsSlots)
 {
     const std::string archive = Write(
@@ -177,6 +194,8 @@ TEST_F(PlayCommandTest, BadCommandLinesAndArchivesAreOneLineErrors)
         {{"play", archive, "--size", "64x48", "--until", "10", "--sound", "loud"}, 2, "'on' or 'off'"},
         {{"play", archive, "--size", "64x48", "--until", "10", "--snapshot", "5:shot.gif"}, 2, "ending in .png or .pam"},
         {{"play", archive, "--size", "64x48", "--until", "10", "--snapshot", "shot.png"}, 2, "needs MS:OUT"},
+        {{"play", archive, "--size", "64x48", "--until", "10", "--events", "some"}, 2, "'all' or 'none'"},
+        {{"play", archive, "--size", "64x48", "--until", "10", "--memory-every", "0"}, 2, "from 1 to 4294967295"},
         {{"play", (folder_ / "missing.brsc").string(), "--size", "64x48", "--until", "10"}, 1, "cannot open archive"},
         {{"transition", archive, "out.pam", "--from", "1", "--to", "2", "--effect", "1", "--speed", "0", "--at", "5"},
          2, "option '--size' is required"},

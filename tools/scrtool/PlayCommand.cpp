@@ -6,6 +6,7 @@
 
 #include "imaging/DirectBmpControl.h"
 #include "tools/authoring/ImageFileWriter.h"
+#include "platform/ProcessMemory.h"
 #include "scenario/HeadlessSlideShow.h"
 
 #include <algorithm>
@@ -22,7 +23,8 @@ extern const char* const PlayOptions[];
 const char* const PlayHelp =
     "usage: scrtool play ARCHIVE --size WxH --until MS [--seed N] [--clock-start T]\n"
     "                    [--wait S] [--effect E] [--speed V] [--sound on|off]\n"
-    "                    [--snapshot MS:OUT]...\n"
+    "                    [--snapshot MS:OUT]... [--events all|none]\n"
+    "                    [--memory-every MS]\n"
     "\n"
     "Runs the screen saver's slide show of ARCHIVE on a W x H screen for MS\n"
     "milliseconds of virtual time, as fast as it can, and prints what happens,\n"
@@ -53,10 +55,16 @@ const char* const PlayHelp =
     "  --sound on|off    the user's sound setting (default on)\n"
     "  --snapshot MS:OUT writes the screen as it stands after the last step at\n"
     "                    or before MS to OUT (.png or .pam, as scrtool picture);\n"
-    "                    may be given more than once\n";
+    "                    may be given more than once\n"
+    "  --events all|none none prints no event lines (long runs; warnings and\n"
+    "                    memory lines still appear; default all)\n"
+    "  --memory-every MS after every MS milliseconds of show, prints the memory\n"
+    "                    the process holds in RAM, in KiB ('?' where the\n"
+    "                    system does not say):\n"
+    "                      t memory KIB\n";
 
-const char* const PlayOptions[] = {"--size",  "--until", "--seed",  "--clock-start", "--wait",
-                                   "--effect", "--speed", "--sound", "--snapshot",    nullptr};
+const char* const PlayOptions[] = {"--size",  "--until", "--seed",     "--clock-start",   "--wait", "--effect",
+                                   "--speed", "--sound", "--snapshot", "--memory-every", "--events", nullptr};
 
 namespace {
 
@@ -99,6 +107,17 @@ bool WriteScreen(HeadlessSlideShow& viewer, const Snapshot& snapshot)
     return true;
 }
 
+void PrintMemory(uint64_t time)
+{
+    const std::optional<uint64_t> bytes = ResidentMemoryBytes();
+    if (bytes)
+        std::printf("%llu memory %llu\n", static_cast<unsigned long long>(time),
+                    static_cast<unsigned long long>(*bytes / 1024));
+    else
+        std::printf("%llu memory ?\n", static_cast<unsigned long long>(time));
+    std::fflush(stdout);
+}
+
 }  // namespace
 
 int RunPlay(const std::vector<std::string>& arguments)
@@ -108,6 +127,8 @@ int RunPlay(const std::vector<std::string>& arguments)
     std::optional<uint32_t> until;
     HeadlessOptions options;
     std::vector<Snapshot> snapshots;
+    bool events = true;
+    uint32_t memoryEvery = 0;
     for (size_t i = 1; i + 1 < arguments.size(); i += 2) {
         const std::string& option = arguments[i];
         const std::string& value = arguments[i + 1];
@@ -145,6 +166,13 @@ int RunPlay(const std::vector<std::string>& arguments)
             if (!format) return bad("an OUT ending in .png or .pam");
             snapshot.format = *format;
             snapshots.push_back(snapshot);
+        } else if (option == "--events") {
+            if (value != "all" && value != "none") return bad("'all' or 'none'");
+            events = value == "all";
+        } else if (option == "--memory-every") {
+            const auto every = ParseDecimal(value, UINT32_MAX);
+            if (!every || *every == 0) return bad("milliseconds from 1 to 4294967295");
+            memoryEvery = static_cast<uint32_t>(*every);
         }
     }
     if (!size) return ReportUsage("play", "option '--size' is required");
@@ -154,10 +182,12 @@ int RunPlay(const std::vector<std::string>& arguments)
 
     options.width = size->width;
     options.height = size->height;
-    options.trace = [](const std::string& line) {
-        std::fputs(line.c_str(), stdout);
-        std::fputc('\n', stdout);
-    };
+    if (events) {
+        options.trace = [](const std::string& line) {
+            std::fputs(line.c_str(), stdout);
+            std::fputc('\n', stdout);
+        };
+    }
     // The show tries a sound again each time the scenario names it; one
     // warning per sound is what an author can act on.
     std::set<int32_t> unplayable;
@@ -191,6 +221,7 @@ int RunPlay(const std::vector<std::string>& arguments)
     for (uint64_t t = 10; t <= *until; t += 10) {
         if (!writeSnapshotsBefore(t)) return ExitFailure;
         viewer.Step(scenario);
+        if (memoryEvery != 0 && t % memoryEvery == 0) PrintMemory(t);
     }
     if (!writeSnapshotsBefore(UINT64_MAX)) return ExitFailure;
     return std::fflush(stdout) == 0 ? ExitSuccess : ExitFailure;
