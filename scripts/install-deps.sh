@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   mingw-w64 g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   libfreetype-dev fonts-ipafont-gothic
+  libsdl2-dev
   wine64
   xvfb xdotool imagemagick
 )

@@ -51,6 +51,16 @@ bool OpenForSaving(const PreferenceEnvironment& environment, std::string_view in
     return false;
 }
 
+// The four values of an open store; its errors pass through.
+void ReadValues(ShareRegIni& store, SlideshowPreference& preference)
+{
+    for (const WordKey& entry : WordKeys) {
+        const int32_t value = store.ReadInteger(PreferenceSection, entry.key, entry.defaultValue);
+        preference.SetWord(entry.word, static_cast<int16_t>(value));  // no range check: kept as stored
+    }
+    preference.SetSlideshowSoundUse(store.ReadInteger(PreferenceSection, SoundUseKey, SoundUseDefault) != 0);
+}
+
 // Reads what it can into the record; false when the store was unusable.
 bool ReadStore(const PreferenceEnvironment& environment, std::string_view iniFileName,
                SlideshowPreference& preference)
@@ -58,11 +68,7 @@ bool ReadStore(const PreferenceEnvironment& environment, std::string_view iniFil
     try {
         ShareRegIni store(environment.openRegistry);
         if (!OpenForLoading(environment, iniFileName, store)) return false;
-        for (const WordKey& entry : WordKeys) {
-            const int32_t value = store.ReadInteger(PreferenceSection, entry.key, entry.defaultValue);
-            preference.SetWord(entry.word, static_cast<int16_t>(value));  // no range check: kept as stored
-        }
-        preference.SetSlideshowSoundUse(store.ReadInteger(PreferenceSection, SoundUseKey, SoundUseDefault) != 0);
+        ReadValues(store, preference);
         return true;
     } catch (const std::exception&) {
         return false;
@@ -83,6 +89,21 @@ void LoadPreference(const PreferenceEnvironment& environment, std::string_view i
 void LoadPreference(std::string_view iniFileName, SlideshowPreference& preference, AboutPictureTarget* aboutPicture)
 {
     LoadPreference(PreferenceEnvironment::OfThisProgram(), iniFileName, preference, aboutPicture);
+}
+
+SlideshowPreference ReadPreferenceFile(const std::filesystem::path& iniFile)
+{
+    SlideshowPreference preference;
+    preference.Clear();
+    try {
+        ShareRegIni store;
+        if (store.OpenIniFile(iniFile)) {
+            ReadValues(store, preference);
+            return preference;
+        }
+    } catch (const std::exception&) {
+    }
+    return SlideshowPreference::From(5, 1, 2, true);
 }
 
 bool SavePreference(const PreferenceEnvironment& environment, std::string_view iniFileName,

@@ -34,6 +34,11 @@ void LoadPreference(const PreferenceEnvironment& environment, std::string_view i
                     SlideshowPreference& preference, AboutPictureTarget* aboutPicture);
 void LoadPreference(std::string_view iniFileName, SlideshowPreference& preference, AboutPictureTarget* aboutPicture);
 
+// The four settings from one ini file at a known place (the Linux saver's
+// settings under the user's configuration folder), by the same keys and
+// defaults; an absent or unreadable file gives the defaults.
+SlideshowPreference ReadPreferenceFile(const std::filesystem::path& iniFile);
+
 bool SavePreference(const PreferenceEnvironment& environment, std::string_view iniFileName,
                     const SlideshowPreference& preference);
 bool SavePreference(std::string_view iniFileName, const SlideshowPreference& preference);

@@ -1,0 +1,341 @@
+#!/usr/bin/env bash
+# Screen tests of the Linux saver (build/linux/shell/linux/kamishibai-bare),
+# checked as a user would see them: on a private Xvfb screen (1024x768x24),
+# with SDL's X11 video and its disk audio driver (the samples the device
+# played land in a file), the screen is photographed and compared pixel for
+# pixel with what scrtool says must be there, and input is sent with
+# xdotool.
+#
+#   scripts/linux-saver-test.sh            every case
+#   scripts/linux-saver-test.sh CASE...    only those (names as printed)
+#
+# Needs the linux preset built. Screenshots, expected pictures and each
+# case's logs stay in build/linux-saver/. One PASS/FAIL line per case; the
+# exit status is non-zero if any case failed.
+set -uo pipefail
+cd "$(dirname "$0")/.." || exit 2
+root=$PWD
+
+out=$root/build/linux-saver
+bin=$root/build/linux
+saver=$bin/shell/linux/kamishibai-bare
+host=$bin/tests/x_window_host
+scrtool=$bin/tools/scrtool/scrtool
+demo=$bin/demo.brsc
+screen_w=1024
+screen_h=768
+centre_x=$((screen_w / 2))
+centre_y=$((screen_h / 2))
+
+missing=()
+for tool in Xvfb xdotool import compare convert od; do
+  command -v "$tool" >/dev/null || missing+=("$tool")
+done
+for file in "$saver" "$host" "$scrtool" "$demo"; do
+  [ -f "$file" ] || missing+=("$file")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "linux-saver-test: missing: ${missing[*]}" >&2
+  echo "(scripts/install-deps.sh installs the tools; cmake --build --preset linux builds the rest)" >&2
+  exit 2
+fi
+
+all_cases=(window-first-picture window-input window-escape full-key full-click full-move-100 full-move-101
+           sigterm window-id window-id-missing banner settings-file settings-options sound-samples)
+if [ $# -gt 0 ]; then cases=("$@"); else cases=("${all_cases[@]}"); fi
+for name in "${cases[@]}"; do
+  [[ " ${all_cases[*]} " == *" $name "* ]] || { echo "linux-saver-test: no case '$name' (cases: ${all_cases[*]})" >&2; exit 2; }
+done
+
+rm -rf "$out" && mkdir -p "$out/cases"
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+xvfb_pid=
+saver_pid=
+host_pid=
+cleanup() {
+  local pid
+  for pid in $saver_pid $host_pid; do kill -KILL "$pid" 2>/dev/null; done
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+  fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+start_xvfb() {
+  local number_file=$out/xvfb.display
+  : >"$number_file"
+  Xvfb -displayfd 3 -screen 0 "${screen_w}x${screen_h}x24" -nolisten tcp 3>"$number_file" >"$out/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  local deadline=$(($(now_ms) + 15000)) number
+  while [ "$(now_ms)" -lt "$deadline" ] && kill -0 "$xvfb_pid" 2>/dev/null; do
+    number=$(tr -dc 0-9 <"$number_file")
+    if [ -n "$number" ] && DISPLAY=":$number" xdotool getmouselocation >/dev/null 2>&1; then
+      export DISPLAY=":$number"
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+start_xvfb || { echo "linux-saver-test: could not start Xvfb" >&2; exit 2; }
+echo "Xvfb on $DISPLAY"
+
+export SDL_VIDEODRIVER=x11
+# The software renderer: what is presented is the texture's bytes, exactly.
+export SDL_RENDER_DRIVER=software
+export SDL_AUDIODRIVER=disk
+
+# --- one case ---------------------------------------------------------------------
+new_case() {
+  case_name=$1
+  case_dir=$out/cases/$1
+  mkdir -p "$case_dir/config"
+  export XDG_CONFIG_HOME=$case_dir/config
+  export SDL_DISKAUDIOFILE=$case_dir/audio.raw
+  saver_pid=
+  host_pid=
+  reason=
+  xdotool mousemove "$centre_x" "$centre_y"
+}
+
+# start_saver ARGS...: runs the saver in the case's folder (no side file
+# there unless the case puts one).
+start_saver() {
+  (cd "$case_dir" && exec "$saver" "$@") >"$case_dir/stdout.log" 2>"$case_dir/stderr.log" &
+  saver_pid=$!
+}
+
+# wait_window NAME: the id of the first window of that name, within 10 s.
+wait_window() {
+  local deadline=$(($(now_ms) + 10000)) id
+  while [ "$(now_ms)" -lt "$deadline" ]; do
+    id=$(xdotool search --name "^$1\$" 2>/dev/null | head -n 1)
+    if [ -n "$id" ]; then echo "$id"; return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# ended_within MS: whether the saver has exited within MS; its status in
+# saver_status.
+ended_within() {
+  local deadline=$(($(now_ms) + $1))
+  while [ "$(now_ms)" -lt "$deadline" ]; do
+    if ! kill -0 "$saver_pid" 2>/dev/null; then
+      wait "$saver_pid"
+      saver_status=$?
+      saver_pid=
+      return 0
+    fi
+    sleep 0.05
+  done
+  return 1
+}
+
+still_running_after() {
+  sleep "$1"
+  kill -0 "$saver_pid" 2>/dev/null
+}
+
+stop_saver() {
+  [ -n "$saver_pid" ] && kill -TERM "$saver_pid" 2>/dev/null && ended_within 5000
+  [ -n "$saver_pid" ] && kill -KILL "$saver_pid" 2>/dev/null
+  saver_pid=
+  [ -n "$host_pid" ] && kill -KILL "$host_pid" 2>/dev/null
+  host_pid=
+}
+
+# same_pixels SHOT EXPECTED: 0 differing pixels.
+same_pixels() {
+  local differing
+  differing=$(compare -metric AE "$1" "$2" "$case_dir/diff.png" 2>&1 >/dev/null)
+  [ "$differing" = "0" ] || { reason="$differing pixels differ from $(basename "$2")"; return 1; }
+}
+
+# When the first picture of ARCHIVE stands still (its transition done) at
+# WxH with the given play options, per scrtool play; its id in picture_id.
+first_still() {
+  local archive=$1 size=$2
+  shift 2
+  "$scrtool" play "$archive" --size "$size" --until 30000 "$@" >"$case_dir/play.txt" 2>/dev/null
+  picture_id=$(awk '$2 == "show" { print $3; exit }' "$case_dir/play.txt")
+  still_at=$(awk '$2 == "show" { shown = 1 } shown && $2 == "finish" { print $1; exit }' "$case_dir/play.txt")
+  next_at=$(awk '$2 == "show" { n++ } n == 2 { print $1; exit }' "$case_dir/play.txt")
+  [ -n "$picture_id" ] && [ -n "$still_at" ]
+}
+
+# Sleeps until MS after the saver started (start_ms set by the case).
+sleep_until() {
+  local left=$(($1 - ($(now_ms) - start_ms)))
+  [ "$left" -gt 0 ] && sleep "$(awk -v ms="$left" 'BEGIN { printf "%.3f", ms / 1000 }')"
+  return 0
+}
+
+run_case() {
+  case "$1" in
+  window-first-picture)
+    # The first picture, still, equals scrtool's placement of it.
+    first_still "$demo" 640x480 --sound off || { reason="scrtool play found no picture"; return 1; }
+    "$scrtool" picture "$demo" "$picture_id" "$case_dir/expected.png" --place 640x480 >/dev/null 2>&1
+    start_ms=$(now_ms)
+    start_saver --window 640x480 --archive "$demo" --sound off
+    local window
+    window=$(wait_window Kamishibai) || { reason="no window"; return 1; }
+    sleep_until $((still_at + 400))
+    import -window "$window" "$case_dir/shot.png"
+    [ $(($(now_ms) - start_ms)) -lt "${next_at:-30000}" ] || { reason="too late for a still picture"; return 1; }
+    same_pixels "$case_dir/shot.png" "$case_dir/expected.png"
+    ;;
+  window-input)
+    # In a window, keys other than Escape and q, clicks and moves do nothing.
+    start_saver --window 320x240 --archive "$demo" --sound off
+    local window
+    window=$(wait_window Kamishibai) || { reason="no window"; return 1; }
+    xdotool mousemove --window "$window" 10 10 click 1 key --window "$window" a space Return
+    xdotool mousemove 900 700
+    still_running_after 1 || { reason="ended on input other than Escape or q"; return 1; }
+    xdotool key --window "$window" q
+    ended_within 5000 || { reason="q did not end it"; return 1; }
+    [ "$saver_status" -eq 0 ] || { reason="exit status $saver_status"; return 1; }
+    ;;
+  window-escape)
+    start_saver --window 320x240 --archive "$demo" --sound off
+    local window
+    window=$(wait_window Kamishibai) || { reason="no window"; return 1; }
+    sleep 0.5
+    xdotool key --window "$window" Escape
+    ended_within 5000 || { reason="Escape did not end it"; return 1; }
+    ;;
+  full-key | full-click | full-move-100 | full-move-101)
+    start_saver --archive "$demo" --sound off
+    local window
+    window=$(wait_window Kamishibai) || { reason="no window"; return 1; }
+    sleep 1
+    still_running_after 0.5 || { reason="ended by itself"; return 1; }
+    case "$1" in
+    full-key) xdotool key a ;;
+    full-click) xdotool click 1 ;;
+    full-move-100) xdotool mousemove $((centre_x + 100)) $((centre_y - 100)) ;;
+    full-move-101) xdotool mousemove "$centre_x" $((centre_y + 101)) ;;
+    esac
+    if [ "$1" = full-move-100 ]; then
+      still_running_after 1 || { reason="a move of 100 pixels ended it"; return 1; }
+    else
+      ended_within 5000 || { reason="did not end"; return 1; }
+      [ "$saver_status" -eq 0 ] || { reason="exit status $saver_status"; return 1; }
+    fi
+    ;;
+  sigterm)
+    start_saver --archive "$demo"
+    wait_window Kamishibai >/dev/null || { reason="no window"; return 1; }
+    sleep 1
+    kill -TERM "$saver_pid"
+    ended_within 5000 || { reason="SIGTERM did not end it"; return 1; }
+    [ "$saver_status" -eq 0 ] || { reason="exit status $saver_status"; return 1; }
+    ;;
+  window-id)
+    # A window made by another program: filled with the show, deaf to input.
+    "$host" 320x240 >"$case_dir/host.txt" 2>"$case_dir/host.log" &
+    host_pid=$!
+    local id deadline=$(($(now_ms) + 5000))
+    while [ -z "$(head -n 1 "$case_dir/host.txt")" ] && [ "$(now_ms)" -lt "$deadline" ]; do sleep 0.05; done
+    id=$(head -n 1 "$case_dir/host.txt")
+    [ -n "$id" ] || { reason="the host made no window"; return 1; }
+    first_still "$demo" 320x240 --sound off || { reason="scrtool play found no picture"; return 1; }
+    "$scrtool" picture "$demo" "$picture_id" "$case_dir/expected.png" --place 320x240 >/dev/null 2>&1
+    start_ms=$(now_ms)
+    start_saver --window-id "$id" --archive "$demo" --sound off
+    sleep_until $((still_at + 400))
+    import -window "$id" "$case_dir/shot.png"
+    same_pixels "$case_dir/shot.png" "$case_dir/expected.png" || return 1
+    xdotool mousemove --window "$id" 20 20 click 1 key a Escape q
+    still_running_after 1 || { reason="input ended it"; return 1; }
+    kill -TERM "$saver_pid"
+    ended_within 5000 || { reason="SIGTERM did not end it"; return 1; }
+    [ "$saver_status" -eq 0 ] || { reason="exit status $saver_status"; return 1; }
+    ;;
+  window-id-missing)
+    start_saver --window-id 0x7ffffff --archive "$demo"
+    ended_within 5000 || { reason="still running"; return 1; }
+    [ "$saver_status" -eq 1 ] || { reason="exit status $saver_status"; return 1; }
+    grep -q "cannot draw into window 0x7ffffff" "$case_dir/stderr.log" || { reason="no clear message"; return 1; }
+    ;;
+  banner)
+    # No archive anywhere: the drifting notice, white text on black.
+    start_saver --window 640x480 --sound off
+    local window
+    window=$(wait_window Kamishibai) || { reason="no window"; return 1; }
+    sleep 1.5
+    import -window "$window" "$case_dir/shot.png"
+    local lit
+    lit=$(convert "$case_dir/shot.png" -threshold 50% -format '%[fx:mean*w*h]' info:)
+    [ "${lit%.*}" -gt 50 ] || { reason="the window is black ($lit lit pixels)"; return 1; }
+    ;;
+  settings-file | settings-options)
+    # Effect 0 (none), from the ini file or from the command line: the first
+    # picture stands still at once, where the default fade takes a second.
+    local options=()
+    if [ "$1" = settings-file ]; then
+      mkdir -p "$case_dir/config/kamishibai"
+      printf '[Preference]\nSlideshowWait=2\nSlideshowEffect=0\nSlideshowEffectSpeed=2\nSlideshowSoundUse=0\n' \
+        >"$case_dir/config/kamishibai/kt5_scr2.ini"
+    else
+      options=(--wait 2 --effect 0 --sound off)
+    fi
+    first_still "$demo" 320x240 --wait 2 --effect 0 --sound off || { reason="scrtool play found no picture"; return 1; }
+    "$scrtool" picture "$demo" "$picture_id" "$case_dir/expected.png" --place 320x240 >/dev/null 2>&1
+    start_ms=$(now_ms)
+    start_saver --window 320x240 --archive "$demo" "${options[@]}"
+    local window
+    window=$(wait_window Kamishibai) || { reason="no window"; return 1; }
+    sleep_until $((still_at + 500))
+    import -window "$window" "$case_dir/shot.png"
+    same_pixels "$case_dir/shot.png" "$case_dir/expected.png"
+    ;;
+  sound-samples)
+    # The first sound's samples reach the device unchanged, in order.
+    "$scrtool" play "$demo" --size 320x240 --until 30000 >"$case_dir/play.txt" 2>/dev/null
+    local sound_id
+    sound_id=$(awk '$2 == "sound" { print $3; exit }' "$case_dir/play.txt")
+    [ -n "$sound_id" ] || { reason="the demo plays no sound in its first 30 s"; return 1; }
+    local sound_at
+    sound_at=$(awk '$2 == "sound" { print $1; exit }' "$case_dir/play.txt")
+    "$scrtool" unpack "$demo" "$case_dir/unpacked" >/dev/null 2>&1
+    local wav
+    wav=$(find "$case_dir/unpacked" -name "*${sound_id}*.wav" | head -n 1)
+    [ -n "$wav" ] || { reason="no unpacked wave for sound $sound_id"; return 1; }
+    start_ms=$(now_ms)
+    start_saver --window 320x240 --archive "$demo" --sound on --seed 1
+    wait_window Kamishibai >/dev/null || { reason="no window"; return 1; }
+    sleep_until $((sound_at + 1500))
+    stop_saver
+    # 16 samples from 1000 bytes into the sound's data chunk (16-bit), as the
+    # device gets them: at the player's volume of 0x8000, the samples are
+    # scaled by 0x8000 / 0xFFFF, rounded toward zero.
+    local data_at wanted
+    data_at=$(grep -obUa data "$wav" | head -n 1 | cut -d: -f1)
+    wanted=$(od -An -td2 -v -j $((data_at + 8 + 1000)) -N 32 "$wav" |
+      awk '{ for (i = 1; i <= NF; i++) { v = int($i * 32768 / 65535); if (v < 0) v += 65536;
+             printf "%02x%02x", v % 256, int(v / 256) } }')
+    [ -s "$case_dir/audio.raw" ] || { reason="the disk driver wrote nothing"; return 1; }
+    od -An -tx1 -v "$case_dir/audio.raw" | tr -d ' \n' | grep -q "$wanted" ||
+      { reason="sound $sound_id's samples are not in what the device played"; return 1; }
+    ;;
+  esac
+}
+
+failed=0
+for name in "${cases[@]}"; do
+  new_case "$name"
+  if run_case "$name"; then
+    echo "PASS $name"
+  else
+    echo "FAIL $name: ${reason:-see $case_dir}"
+    failed=1
+  fi
+  stop_saver
+done
+exit "$failed"

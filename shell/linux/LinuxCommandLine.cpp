@@ -1,0 +1,142 @@
+#include "shell/linux/LinuxCommandLine.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+
+const char* const LinuxUsage =
+    "usage: kamishibai [--window WxH | --window-id ID | --root] [--archive FILE]\n"
+    "                  [--wait S] [--effect E] [--speed V] [--sound on|off] [--no-sound]\n"
+    "\n"
+    "Plays the slide show of an archive: FILE when given, else the archive\n"
+    "appended to this program, else SC_TEST.brsc beside it.\n"
+    "\n"
+    "  (no mode)        full screen on every monitor; a key, a click or moving\n"
+    "                   the pointer more than 100 pixels ends it\n"
+    "  --window WxH     a window of W x H pixels; Escape, q or closing it ends it\n"
+    "  --window-id ID   draws into the window ID (decimal or 0x...), as a\n"
+    "                   screen-saver daemon hands over; input does not end it,\n"
+    "                   SIGTERM does. $XSCREENSAVER_WINDOW gives ID when no\n"
+    "                   mode is given\n"
+    "  --root           draws into the root window\n"
+    "  --wait S         seconds between pictures, 0-15\n"
+    "  --effect E       0 none, 1 fade, 2 rectangle averaging, 3 monochrome fade,\n"
+    "                   4 sepia fade\n"
+    "  --speed V        effect speed 0-4 (slow to fast)\n"
+    "  --sound on|off   play the show's sounds\n"
+    "  --no-sound       no sound when drawing into another program's window\n"
+    "  --seed N         seed of the show's random choices, 1-2147483647 (as\n"
+    "                   scrtool play --seed; default: from the clock)\n"
+    "\n"
+    "The settings options override, for this run, the settings file\n"
+    "$XDG_CONFIG_HOME/kamishibai/kt5_scr2.ini (~/.config/kamishibai/ when\n"
+    "XDG_CONFIG_HOME is unset).\n";
+
+namespace {
+
+std::optional<uint64_t> WholeNumber(const std::string& text, int base, uint64_t maximum)
+{
+    if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') return std::nullopt;
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(text.c_str(), &end, base);
+    if (errno != 0 || end != text.c_str() + text.size() || value > maximum) return std::nullopt;
+    return value;
+}
+
+std::optional<uint64_t> WindowNumber(const std::string& text)
+{
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        return WholeNumber(text.substr(2), 16, UINT32_MAX);
+    return WholeNumber(text, 10, UINT32_MAX);
+}
+
+bool ParseSize(const std::string& text, int32_t& width, int32_t& height)
+{
+    const size_t cross = text.find('x');
+    if (cross == std::string::npos) return false;
+    const auto w = WholeNumber(text.substr(0, cross), 10, 16384);
+    const auto h = WholeNumber(text.substr(cross + 1), 10, 16384);
+    if (!w || !h || *w == 0 || *h == 0) return false;
+    width = static_cast<int32_t>(*w);
+    height = static_cast<int32_t>(*h);
+    return true;
+}
+
+}  // namespace
+
+LinuxCommand ParseLinuxCommandLine(const std::vector<std::string>& arguments, const std::string& screensaverWindow)
+{
+    LinuxCommand command;
+    bool modeGiven = false;
+    const auto fail = [&command](const std::string& error) {
+        command.error = error;
+        return command;
+    };
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& option = arguments[i];
+        if (option == "--help" || option == "-h") {
+            command.help = true;
+            continue;
+        }
+        if (option == "--version") {
+            command.version = true;
+            continue;
+        }
+        if (option == "--root" || option == "-root") {
+            if (modeGiven) return fail("give only one of --window, --window-id and --root");
+            modeGiven = true;
+            command.mode = LinuxViewMode::RootWindow;
+            continue;
+        }
+        if (option == "--no-sound") {
+            command.noSoundInForeignWindow = true;
+            continue;
+        }
+        const bool takesValue = option == "--window" || option == "--window-id" || option == "-window-id" ||
+                                option == "--archive" || option == "--wait" || option == "--effect" ||
+                                option == "--speed" || option == "--sound" || option == "--seed";
+        if (!takesValue) return fail("unknown option '" + option + "' (see --help)");
+        if (i + 1 >= arguments.size()) return fail("option '" + option + "' needs a value");
+        const std::string& value = arguments[++i];
+        const auto bad = [&](const std::string& wanted) {
+            return fail("option '" + option + "' needs " + wanted + ", got '" + value + "'");
+        };
+        if (option == "--window") {
+            if (modeGiven) return fail("give only one of --window, --window-id and --root");
+            modeGiven = true;
+            if (!ParseSize(value, command.width, command.height)) return bad("WxH with W and H from 1 to 16384");
+            command.mode = LinuxViewMode::Window;
+        } else if (option == "--window-id" || option == "-window-id") {
+            if (modeGiven) return fail("give only one of --window, --window-id and --root");
+            modeGiven = true;
+            const auto id = WindowNumber(value);
+            if (!id || *id == 0) return bad("a window number (decimal or 0x...)");
+            command.windowId = *id;
+            command.mode = LinuxViewMode::ForeignWindow;
+        } else if (option == "--archive") {
+            if (value.empty()) return bad("a file");
+            command.archive = std::filesystem::path(value);
+        } else if (option == "--wait" || option == "--effect" || option == "--speed") {
+            const uint64_t maximum = option == "--wait" ? 15 : 4;
+            const auto number = WholeNumber(value, 10, maximum);
+            if (!number) return bad("a number from 0 to " + std::to_string(maximum));
+            (option == "--wait" ? command.wait : option == "--effect" ? command.effect : command.speed) =
+                static_cast<int16_t>(*number);
+        } else if (option == "--seed") {
+            const auto seed = WholeNumber(value, 10, INT32_MAX);
+            if (!seed || *seed == 0) return bad("a number from 1 to 2147483647");
+            command.seed = static_cast<int32_t>(*seed);
+        } else if (option == "--sound") {
+            if (value != "on" && value != "off") return bad("'on' or 'off'");
+            command.soundOn = value == "on";
+        }
+    }
+    if (!modeGiven && !screensaverWindow.empty()) {
+        const auto id = WindowNumber(screensaverWindow);
+        if (!id || *id == 0) return fail("XSCREENSAVER_WINDOW is not a window number: '" + screensaverWindow + "'");
+        command.windowId = *id;
+        command.mode = LinuxViewMode::ForeignWindow;
+    }
+    return command;
+}

@@ -1,0 +1,111 @@
+// kamishibai: the slide show on Linux, full screen, in a window, or inside
+// a window the screen-saver daemon hands over (LinuxCommandLine.h).
+#include "platform/MainThreadCalls.h"
+#include "platform/TextRenderer.h"
+#include "platform/sdl/SdlWaveOutput.h"
+#include "scenario/ScenarioPlayer.h"
+#include "shell/linux/LinuxCommandLine.h"
+#include "shell/linux/LinuxSettings.h"
+#include "shell/linux/SdlViewer.h"
+#include "sound/WaveDataControl.h"
+#include "ZULResourceUtilLib/SubtractiveRandom.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+#ifndef KAMISHIBAI_VERSION
+#define KAMISHIBAI_VERSION "0"
+#endif
+
+namespace {
+
+const char* EnvironmentValue(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+int RunShow(const LinuxCommand& command)
+{
+    SlideshowPreference settings =
+        LinuxPreference(command, LinuxSettingsFile(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")));
+    const bool foreign = command.mode == LinuxViewMode::ForeignWindow || command.mode == LinuxViewMode::RootWindow;
+    if (foreign && command.noSoundInForeignWindow) settings.SetSlideshowSoundUse(false);
+
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+        std::fprintf(stderr, "kamishibai: cannot open the display: %s\n", SDL_GetError());
+        return 1;
+    }
+    const SdlViewerEvents events = RegisterSdlViewerEvents();
+
+    // Like the sound player, the queue serves the whole process and is never
+    // freed: a timer thread on its way out may still use it.
+    static MainThreadCalls* calls = new MainThreadCalls;
+    SubtractiveRandom random;
+    random.Seed(command.seed.value_or(static_cast<int32_t>(std::time(nullptr))));
+    const std::unique_ptr<TextRenderer> text = MakeTextRenderer();
+
+    WaveOwner owner;
+    owner.endNotice = [soundEnded = events.soundEnded](uint64_t opening) {
+        SDL_Event event{};
+        event.type = soundEnded;
+        event.user.data1 = reinterpret_cast<void*>(static_cast<uintptr_t>(opening));
+        SDL_PushEvent(&event);
+    };
+    // A device that cannot play is said once; the show goes on silently.
+    owner.reportError = [reported = false](const std::string& error) mutable {
+        if (reported) return;
+        reported = true;
+        std::fprintf(stderr, "kamishibai: no sound: %s\n", error.c_str());
+    };
+    const std::unique_ptr<WaveOutput> output = MakeSdlWaveOutput();
+    auto sound = std::make_unique<oWaveDataControl>(*output, *calls, owner);
+
+    SdlViewerSetup setup;
+    setup.mode = command.mode;
+    setup.width = command.width;
+    setup.height = command.height;
+    setup.foreignWindow = command.windowId;
+    setup.settings = settings;
+    setup.archivePaths = command.archive ? std::vector<std::filesystem::path>{*command.archive} : DefaultArchivePaths();
+    setup.calls = calls;
+    setup.sound = sound.get();
+    setup.text = text.get();
+    setup.random = &random;
+    setup.soundEnded = [player = sound.get()](uint64_t opening) { player->OnEndNotice(opening); };
+    const int status = RunSdlViewer(setup, events);
+
+    // The sound stops and its workers end; then nothing is left for the
+    // queue to run.
+    sound.reset();
+    calls->Shutdown();
+    SDL_Quit();
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const LinuxCommand command =
+        ParseLinuxCommandLine(std::vector<std::string>(argv + 1, argv + argc), EnvironmentValue("XSCREENSAVER_WINDOW"));
+    if (!command.error.empty()) {
+        std::fprintf(stderr, "kamishibai: %s\n", command.error.c_str());
+        return 2;
+    }
+    if (command.help) {
+        std::fputs(LinuxUsage, stdout);
+        return 0;
+    }
+    if (command.version) {
+        std::printf("kamishibai %s\n", KAMISHIBAI_VERSION);
+        return 0;
+    }
+    return RunShow(command);
+}
