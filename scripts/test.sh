@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Every test: the GoogleTest suites natively and again under AddressSanitizer
 # + UndefinedBehaviorSanitizer, the threaded suites under ThreadSanitizer,
+# the Linux saver on a private Xvfb screen (scripts/linux-saver-test.sh),
 # then the Windows cross-build, whose scrtool.exe must play the demo under
 # Wine exactly as the Linux build does, and whose screen saver is checked
 # under Wine on a private virtual screen, as a user would see it. Set
@@ -21,6 +22,8 @@ echo "=== tsan ==="
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan -j"$jobs"
 ctest --preset tsan -j"$jobs"
+echo "=== the Linux saver on a private virtual screen ==="
+scripts/linux-saver-test.sh
 echo "=== win64 ==="
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j"$jobs"

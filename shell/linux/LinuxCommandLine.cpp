@@ -132,7 +132,9 @@ LinuxCommand ParseLinuxCommandLine(const std::vector<std::string>& arguments, co
             command.soundOn = value == "on";
         }
     }
-    if (!modeGiven && !screensaverWindow.empty()) {
+    // The daemon starts its hacks with --root and hands them its own window
+    // in the environment: that window is the one to draw in.
+    if ((!modeGiven || command.mode == LinuxViewMode::RootWindow) && !screensaverWindow.empty()) {
         const auto id = WindowNumber(screensaverWindow);
         if (!id || *id == 0) return fail("XSCREENSAVER_WINDOW is not a window number: '" + screensaverWindow + "'");
         command.windowId = *id;

@@ -7,8 +7,9 @@
 // Full screen is the default. "--window WxH" opens a normal window for
 // watching content; "--window-id ID" (decimal or 0x-hexadecimal) draws into
 // a window another program made, as the screen-saver daemon hands its hacks,
-// and so does "--root" (the root window) or, with no mode given, the window
-// in $XSCREENSAVER_WINDOW. "--no-sound" silences the show in such a window
+// and so does "--root": the window in $XSCREENSAVER_WINDOW when the daemon
+// set it, else the root window. With no mode given, $XSCREENSAVER_WINDOW
+// too. "--no-sound" silences the show in such a window
 // only; "--sound off" silences it everywhere. The settings options override
 // the user's settings file for this run: wait 0-15 s, effect and speed 0-4,
 // the ranges of the settings dialog. "--seed N" fixes the show's random

@@ -27,6 +27,8 @@ TEST(LinuxCommandLineTest, ModesAndTheDaemonsWindow)
         {{"-window-id", "0x400009"}, "", LinuxViewMode::ForeignWindow, 0x400009},
         {{"--root"}, "", LinuxViewMode::RootWindow, 0},
         {{}, "0x1200007", LinuxViewMode::ForeignWindow, 0x1200007},
+        // The daemon's --root means its own window when it gives one.
+        {{"--root"}, "0x1200007", LinuxViewMode::ForeignWindow, 0x1200007},
         // A mode on the command line wins over the environment.
         {{"--window", "320x200"}, "0x1200007", LinuxViewMode::Window, 0},
     };
