@@ -29,9 +29,10 @@ bool Playable(const WaveDeviceFormat& format)
            format.blockAlign == format.channels * (format.bitsPerSample / 8);
 }
 
-// Frames per device buffer: a power of two of about 40 ms. The position and
-// the done notices run ahead of what is heard by one buffer, so it is kept
-// short; shorter still would risk gaps on a busy machine.
+// Frames per device buffer: the smallest power of two of at least 40 ms.
+// The position and the done notices run ahead of what is heard by one
+// buffer, so it is kept short; shorter still would risk gaps on a busy
+// machine.
 Uint16 BufferFrames(uint32_t rate)
 {
     uint32_t frames = 256;

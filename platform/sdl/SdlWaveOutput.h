@@ -10,7 +10,7 @@
 // queued blocks in order, posts a done notice for each block it has copied
 // to the end, and fills with silence when nothing is queued. The position
 // counts the bytes copied, so it runs ahead of what is heard by at most one
-// device buffer (about 40 ms). Volume is applied in the callback, per
+// device buffer (40 to 80 ms). Volume is applied in the callback, per
 // channel; the loudest volume (0xFFFFFFFF) leaves the bytes untouched.
 #pragma once
 

@@ -175,7 +175,12 @@ public:
             setup_.calls->WaitAndRunPending(std::chrono::milliseconds(10));
             SDL_Event event;
             while (running_ && SDL_PollEvent(&event)) Handle(event);
-            if (running_ && canvas_->Changed()) canvas_->Present();
+            if (running_ && canvas_->Changed()) {
+                canvas_->Present();
+                // The first present is the black window; the next one is the
+                // show's first drawing.
+                if (canvas_->Presents() == 2 && setup_.reportFirstDrawingSince) ReportFirstDrawing();
+            }
         }
         // No step reaches the session from here on; then it goes, and the
         // windows after it.
@@ -187,6 +192,13 @@ public:
 private:
     bool FullScreen() const { return setup_.mode == LinuxViewMode::FullScreen; }
     bool Foreign() const { return setup_.mode == LinuxViewMode::ForeignWindow || setup_.mode == LinuxViewMode::RootWindow; }
+
+    void ReportFirstDrawing() const
+    {
+        const auto elapsed = std::chrono::steady_clock::now() - *setup_.reportFirstDrawingSince;
+        std::fprintf(stderr, "kamishibai: first drawing on screen %.1f ms after start\n",
+                     std::chrono::duration<double, std::milli>(elapsed).count());
+    }
 
     void TryClose()
     {

@@ -16,9 +16,11 @@
 #include "settings/SlideshowPreference.h"
 #include "shell/linux/LinuxCommandLine.h"
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,9 @@ struct SdlViewerSetup {
     SubtractiveRandom* random = nullptr;
     // The sound player's end notice, answered on the main thread.
     std::function<void(uint64_t opening)> soundEnded;
+    // When set, standard error gets how long after this moment the show
+    // first drew on the window (for the start-up benchmark).
+    std::optional<std::chrono::steady_clock::time_point> reportFirstDrawingSince;
 };
 
 // The SDL event the viewer registers: a sound's end, posted by the sound
