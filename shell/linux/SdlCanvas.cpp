@@ -47,18 +47,21 @@ void SdlCanvas::Touch(const TRect& rect)
 void SdlCanvas::CopyRect(const TRect& target, TBitmap& bitmap, const TRect& source)
 {
     memory_.CopyRect(target, bitmap, source);
+    ++draws_;
     Touch(target);
 }
 
 void SdlCanvas::FillRect(const TRect& rect)
 {
     memory_.FillRect(rect);
+    ++draws_;
     Touch(rect);
 }
 
 void SdlCanvas::WriteText(int32_t x, int32_t y, std::string_view text)
 {
     memory_.WriteText(x, y, text);
+    ++draws_;
     // The text's extent is the renderer's business: count the window from
     // the text's corner on as changed.
     Touch(TRect{x, y, memory_.Window().Width(), memory_.Window().Height()});

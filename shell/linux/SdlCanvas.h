@@ -31,6 +31,8 @@ public:
     // window (after it was exposed or resized).
     void Present(bool all = false);
     int Presents() const { return presents_; }
+    // Copies, fills and texts drawn so far.
+    int Draws() const { return draws_; }
 
 private:
     void Touch(const TRect& rect);
@@ -40,4 +42,5 @@ private:
     SDL_Texture* texture_ = nullptr;
     TRect dirty_;
     int presents_ = 0;
+    int draws_ = 0;
 };

@@ -177,9 +177,10 @@ public:
             while (running_ && SDL_PollEvent(&event)) Handle(event);
             if (running_ && canvas_->Changed()) {
                 canvas_->Present();
-                // The first present is the black window; the next one is the
-                // show's first drawing.
-                if (canvas_->Presents() == 2 && setup_.reportFirstDrawingSince) ReportFirstDrawing();
+                if (!firstDrawingShown_ && canvas_->Draws() > 0) {
+                    firstDrawingShown_ = true;
+                    if (setup_.reportFirstDrawingSince) ReportFirstDrawing();
+                }
             }
         }
         // No step reaches the session from here on; then it goes, and the
@@ -251,6 +252,7 @@ private:
     std::unique_ptr<ViewerSession> session_;
     bool running_ = true;
     bool failed_ = false;
+    bool firstDrawingShown_ = false;
 };
 
 }  // namespace
