@@ -3,8 +3,7 @@
 // one or several IDAT chunks, and a few damaged ones. Rows use every filter
 // type in turn (the filtered bytes are what a real encoder would write).
 #include "fuzz/seeds/SeedFiles.h"
-
-#include <zlib.h>
+#include "tests/support/PngFiles.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -18,95 +17,28 @@ void WritePngSeeds(const std::filesystem::path& corpusRoot);
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using namespace png_files;
 
-struct Chunk {
-    std::string type;
-    Bytes data;
-};
-
-void PutBe32(Bytes& to, uint32_t value)
-{
-    for (int shift = 24; shift >= 0; shift -= 8) to.push_back(static_cast<uint8_t>(value >> shift));
-}
-
-Bytes PngFile(const std::vector<Chunk>& chunks)
-{
-    Bytes file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    for (const Chunk& chunk : chunks) {
-        PutBe32(file, static_cast<uint32_t>(chunk.data.size()));
-        const size_t typeAt = file.size();
-        file.insert(file.end(), chunk.type.begin(), chunk.type.end());
-        file.insert(file.end(), chunk.data.begin(), chunk.data.end());
-        PutBe32(file, static_cast<uint32_t>(crc32(0, file.data() + typeAt, static_cast<uInt>(4 + chunk.data.size()))));
-    }
-    return file;
-}
-
-Bytes Deflate(const Bytes& data)
-{
-    uLongf length = compressBound(static_cast<uLong>(data.size()));
-    Bytes packed(length);
-    if (compress2(packed.data(), &length, data.data(), static_cast<uLong>(data.size()), 6) != Z_OK)
-        throw std::runtime_error("seed data did not deflate");
-    packed.resize(length);
-    return packed;
-}
-
-int Channels(int colourType)
-{
-    switch (colourType) {
-    case 2: return 3;
-    case 4: return 2;
-    case 6: return 4;
-    default: return 1;
-    }
-}
-
-int Predict(int filter, int left, int above, int upperLeft)
-{
-    switch (filter) {
-    case 1: return left;
-    case 2: return above;
-    case 3: return (left + above) / 2;
-    case 4: {
-        const int p = left + above - upperLeft;
-        const int pa = std::abs(p - left), pb = std::abs(p - above), pc = std::abs(p - upperLeft);
-        return pa <= pb && pa <= pc ? left : pb <= pc ? above : upperLeft;
-    }
-    default: return 0;
-    }
-}
-
-// Filtered rows of `height` rows of `rowBytes` pattern bytes; row r uses
-// filter r % 5.
+// `height` rows of `rowBytes` pattern bytes, filtered with every filter type
+// in turn.
 void AppendRows(Bytes& out, uint32_t rowBytes, uint32_t height, int pixelBytes, uint32_t seed)
 {
-    Bytes above(rowBytes, 0), row(rowBytes);
-    for (uint32_t r = 0; r < height; ++r) {
-        for (uint32_t i = 0; i < rowBytes; ++i) row[i] = static_cast<uint8_t>((i * 7 + r * 13 + seed) % 251);
-        const int filter = static_cast<int>(r % 5);
-        out.push_back(static_cast<uint8_t>(filter));
-        for (uint32_t i = 0; i < rowBytes; ++i) {
-            const uint32_t back = static_cast<uint32_t>(pixelBytes);
-            const int left = i >= back ? row[i - back] : 0;
-            const int upperLeft = i >= back ? above[i - back] : 0;
-            out.push_back(static_cast<uint8_t>(row[i] - Predict(filter, left, above[i], upperLeft)));
-        }
-        above = row;
-    }
+    std::vector<Bytes> rows(height, Bytes(rowBytes));
+    for (uint32_t r = 0; r < height; ++r)
+        for (uint32_t i = 0; i < rowBytes; ++i) rows[r][i] = static_cast<uint8_t>((i * 7 + r * 13 + seed) % 251);
+    AppendFiltered(out, rows, pixelBytes, {0, 1, 2, 3, 4});
 }
 
 uint32_t RowBytes(uint32_t width, int bitDepth, int colourType)
 {
-    return (width * static_cast<uint32_t>(Channels(colourType) * bitDepth) + 7) / 8;
+    return (width * static_cast<uint32_t>(Channels(static_cast<uint8_t>(colourType)) * bitDepth) + 7) / 8;
 }
 
 // Image data of a width × height picture: the seven Adam7 passes when
 // interlaced (each a small picture of its own), else one.
 Bytes ImageData(uint32_t width, uint32_t height, int bitDepth, int colourType, bool interlaced)
 {
-    const int pixelBytes = std::max(1, Channels(colourType) * bitDepth / 8);
+    const int pixelBytes = std::max(1, Channels(static_cast<uint8_t>(colourType)) * bitDepth / 8);
     Bytes data;
     if (!interlaced) {
         AppendRows(data, RowBytes(width, bitDepth, colourType), height, pixelBytes, 1);
@@ -125,15 +57,7 @@ Bytes ImageData(uint32_t width, uint32_t height, int bitDepth, int colourType, b
 
 Bytes Header(uint32_t width, uint32_t height, int bitDepth, int colourType, bool interlaced)
 {
-    Bytes data;
-    PutBe32(data, width);
-    PutBe32(data, height);
-    data.push_back(static_cast<uint8_t>(bitDepth));
-    data.push_back(static_cast<uint8_t>(colourType));
-    data.push_back(0);
-    data.push_back(0);
-    data.push_back(interlaced ? 1 : 0);
-    return data;
+    return HeaderData(width, height, static_cast<uint8_t>(bitDepth), static_cast<uint8_t>(colourType), interlaced ? 1 : 0);
 }
 
 std::vector<Chunk> Chunks(uint32_t width, uint32_t height, int bitDepth, int colourType, bool interlaced,

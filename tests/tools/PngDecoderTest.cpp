@@ -6,6 +6,7 @@
 #include "tools/authoring/PngDecoder.h"
 
 #include "tools/authoring/ImageFileWriter.h"
+#include "tests/support/PngFiles.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -21,59 +22,7 @@
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-void PutBe32(Bytes& to, uint32_t value)
-{
-    for (int shift = 24; shift >= 0; shift -= 8) to.push_back(static_cast<uint8_t>(value >> shift));
-}
-
-struct Chunk {
-    std::string type;
-    Bytes data;
-};
-
-Bytes PngFile(const std::vector<Chunk>& chunks)
-{
-    Bytes file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    for (const Chunk& chunk : chunks) {
-        PutBe32(file, static_cast<uint32_t>(chunk.data.size()));
-        const size_t typeAt = file.size();
-        file.insert(file.end(), chunk.type.begin(), chunk.type.end());
-        file.insert(file.end(), chunk.data.begin(), chunk.data.end());
-        PutBe32(file, static_cast<uint32_t>(crc32(0, file.data() + typeAt, static_cast<uInt>(4 + chunk.data.size()))));
-    }
-    return file;
-}
-
-Bytes Deflate(const Bytes& data)
-{
-    uLongf length = compressBound(static_cast<uLong>(data.size()));
-    Bytes packed(length);
-    EXPECT_EQ(compress2(packed.data(), &length, data.data(), static_cast<uLong>(data.size()), 6), Z_OK);
-    packed.resize(length);
-    return packed;
-}
-
-Bytes HeaderData(uint32_t width, uint32_t height, uint8_t bitDepth, uint8_t colourType, uint8_t interlace = 0)
-{
-    Bytes data;
-    PutBe32(data, width);
-    PutBe32(data, height);
-    data.insert(data.end(), {bitDepth, colourType, 0, 0, interlace});
-    return data;
-}
-
-int Channels(uint8_t colourType)
-{
-    switch (colourType) {
-    case 0: return 1;
-    case 2: return 3;
-    case 3: return 1;
-    case 4: return 2;
-    default: return 4;
-    }
-}
+using namespace png_files;
 
 // A picture as samples at its bit depth, and everything needed to write it.
 struct TestPicture {
@@ -125,40 +74,6 @@ std::vector<Bytes> PackRows(const TestPicture& picture, const std::vector<std::v
         packed.push_back(bytes);
     }
     return packed;
-}
-
-int Predict(int filter, int left, int above, int upperLeft)
-{
-    switch (filter) {
-    case 1: return left;
-    case 2: return above;
-    case 3: return (left + above) / 2;
-    case 4: {
-        const int p = left + above - upperLeft;
-        const int pa = std::abs(p - left), pb = std::abs(p - above), pc = std::abs(p - upperLeft);
-        return pa <= pb && pa <= pc ? left : pb <= pc ? above : upperLeft;
-    }
-    default: return 0;
-    }
-}
-
-// Filters the rows of one image (or pass): row r uses filter filters[r % size].
-void AppendFiltered(Bytes& out, const std::vector<Bytes>& rows, int pixelBytes, const std::vector<int>& filters)
-{
-    Bytes above;
-    for (size_t r = 0; r < rows.size(); ++r) {
-        const Bytes& row = rows[r];
-        above.resize(row.size(), 0);
-        const int filter = filters[r % filters.size()];
-        out.push_back(static_cast<uint8_t>(filter));
-        for (size_t i = 0; i < row.size(); ++i) {
-            const size_t back = static_cast<size_t>(pixelBytes);
-            const int left = i >= back ? row[i - back] : 0;
-            const int upperLeft = i >= back ? above[i - back] : 0;
-            out.push_back(static_cast<uint8_t>(row[i] - Predict(filter, left, above[i], upperLeft)));
-        }
-        above = row;
-    }
 }
 
 // The uncompressed image data: filter byte and filtered bytes per row, pass
