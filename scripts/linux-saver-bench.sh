@@ -21,6 +21,8 @@ demo=build/linux/demo.brsc
 [ -x "$saver" ] && [ -x "$scrtool" ] || { echo "build the linux preset first" >&2; exit 2; }
 out=build/linux-saver-bench
 mkdir -p "$out"
+# shellcheck source=lib/xvfb.sh
+source scripts/lib/xvfb.sh
 export SDL_VIDEODRIVER=x11 SDL_RENDER_DRIVER=software SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null
 export XDG_CONFIG_HOME=$out/config
 ticks=$(getconf CLK_TCK)
@@ -32,19 +34,6 @@ cleanup() {
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
 }
 trap cleanup EXIT
-
-start_xvfb() {  # start_xvfb WxH
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-  : >"$out/display"
-  Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp 3>"$out/display" >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 100); do
-    number=$(tr -dc 0-9 <"$out/display")
-    [ -n "$number" ] && DISPLAY=":$number" xdotool getmouselocation >/dev/null 2>&1 && break
-    sleep 0.1
-  done
-  export DISPLAY=":$number"
-}
 
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 # cpu_share FROM_S TO_S: the saver's CPU share of one core between those
@@ -60,7 +49,7 @@ cpu_share() {
 }
 stop() { kill -TERM "$saver_pid" 2>/dev/null; wait "$saver_pid" 2>/dev/null; saver_pid=; }
 
-start_xvfb 1920x1080
+start_xvfb 1920x1080 "$out"
 "$saver" --effect 0 --wait 15 --sound off >/dev/null 2>&1 &
 saver_pid=$!
 still=$(cpu_share 3 13)
@@ -71,7 +60,7 @@ stop
 fade_from=$(awk '$2 == "frame" { print $1; exit }' "$out/fade.txt")
 fade_to=$(awk '$2 == "finish" { print $1; exit }' "$out/fade.txt")
 frames=$(awk -v to="$fade_to" '$2 == "frame" && $1 <= to { n++ } END { print n }' "$out/fade.txt")
-start_xvfb 3840x2160
+start_xvfb 3840x2160 "$out"
 "$saver" --speed 0 --sound off >/dev/null 2>&1 &
 saver_pid=$!
 # A little after the fade starts (start-up costs are not the fade's) to a
@@ -80,7 +69,7 @@ fade=$(cpu_share "$(awk -v f="$fade_from" 'BEGIN { print f / 1000 + 0.5 }')" \
                  "$(awk -v t="$fade_to" 'BEGIN { print t / 1000 - 0.2 }')")
 stop
 
-start_xvfb 1920x1080
+start_xvfb 1920x1080 "$out"
 starts=()
 for _ in 1 2 3 4 5; do
   KAMISHIBAI_REPORT_START=1 "$saver" --sound off 2>"$out/start.txt" >/dev/null &

@@ -48,7 +48,8 @@ for name in "${cases[@]}"; do
 done
 
 rm -rf "$out" && mkdir -p "$out/cases"
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
+# shellcheck source=lib/xvfb.sh
+source "$root/scripts/lib/xvfb.sh"
 
 xvfb_pid=
 saver_pid=
@@ -64,23 +65,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-start_xvfb() {
-  local number_file=$out/xvfb.display
-  : >"$number_file"
-  Xvfb -displayfd 3 -screen 0 "${screen_w}x${screen_h}x24" -nolisten tcp 3>"$number_file" >"$out/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  local deadline=$(($(now_ms) + 15000)) number
-  while [ "$(now_ms)" -lt "$deadline" ] && kill -0 "$xvfb_pid" 2>/dev/null; do
-    number=$(tr -dc 0-9 <"$number_file")
-    if [ -n "$number" ] && DISPLAY=":$number" xdotool getmouselocation >/dev/null 2>&1; then
-      export DISPLAY=":$number"
-      return 0
-    fi
-    sleep 0.1
-  done
-  return 1
-}
-start_xvfb || { echo "linux-saver-test: could not start Xvfb" >&2; exit 2; }
+start_xvfb "${screen_w}x${screen_h}" "$out" || { echo "linux-saver-test: could not start Xvfb" >&2; exit 2; }
 echo "Xvfb on $DISPLAY"
 
 export SDL_VIDEODRIVER=x11
