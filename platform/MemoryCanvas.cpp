@@ -14,9 +14,13 @@ uint32_t PixelOf(uint32_t colour)
 }  // namespace
 
 MemoryCanvas::MemoryCanvas(int32_t width, int32_t height, TextRenderer* text)
-    : window_(width, height, TPixelFormat::Bits32, TMemoryBitmap::RowOrder::TopDown), text_(text)
+    : owned_(std::make_unique<TMemoryBitmap>(width, height, TPixelFormat::Bits32, TMemoryBitmap::RowOrder::TopDown)),
+      window_(owned_.get()),
+      text_(text)
 {
 }
+
+MemoryCanvas::MemoryCanvas(TBitmap& window, TextRenderer* text) : window_(&window), text_(text) {}
 
 void MemoryCanvas::SetFont(uint32_t colour, int32_t height)
 {
@@ -45,11 +49,11 @@ void MemoryCanvas::CopyRect(const TRect& target, TBitmap& bitmap, const TRect& s
     };
     cut(tx, sx, width);
     cut(ty, sy, height);
-    width = std::min({width, int64_t{window_.Width()} - tx, int64_t{bitmap.Width()} - sx});
-    height = std::min({height, int64_t{window_.Height()} - ty, int64_t{bitmap.Height()} - sy});
+    width = std::min({width, int64_t{window_->Width()} - tx, int64_t{bitmap.Width()} - sx});
+    height = std::min({height, int64_t{window_->Height()} - ty, int64_t{bitmap.Height()} - sy});
     if (width <= 0 || height <= 0) return;
     for (int64_t row = 0; row < height; ++row) {
-        std::memmove(window_.ScanLine(static_cast<int32_t>(ty + row)) + tx * 4,
+        std::memmove(window_->ScanLine(static_cast<int32_t>(ty + row)) + tx * 4,
                      bitmap.ScanLine(static_cast<int32_t>(sy + row)) + sx * 4, static_cast<size_t>(width) * 4);
     }
 }
@@ -58,11 +62,11 @@ void MemoryCanvas::FillRect(const TRect& rect)
 {
     const int32_t left = std::max(rect.left, 0);
     const int32_t top = std::max(rect.top, 0);
-    const int32_t right = std::min(rect.right, window_.Width());
-    const int32_t bottom = std::min(rect.bottom, window_.Height());
+    const int32_t right = std::min(rect.right, window_->Width());
+    const int32_t bottom = std::min(rect.bottom, window_->Height());
     const uint32_t pixel = PixelOf(brushColour_);
     for (int32_t y = top; y < bottom; ++y) {
-        uint8_t* row = window_.ScanLine(y);
+        uint8_t* row = window_->ScanLine(y);
         for (int32_t x = left; x < right; ++x) std::memcpy(row + 4 * x, &pixel, 4);
     }
 }
@@ -74,5 +78,5 @@ void MemoryCanvas::WriteText(int32_t x, int32_t y, std::string_view text)
     // The font's height in pixels back to points at 96 dots per inch.
     const int32_t pixels = fontHeight_ < 0 ? -fontHeight_ : fontHeight_;
     const int32_t points = (pixels * 72 + 48) / 96;
-    text_->DrawOpaque(window_, x, y, text, points, fontColour_, brushColour_);
+    text_->DrawOpaque(*window_, x, y, text, points, fontColour_, brushColour_);
 }

@@ -1,15 +1,19 @@
 // MemoryCanvas: a window canvas whose window is a 32-bit bitmap in memory,
-// for tests and for running the slide show without a screen.
+// for tests and for running the slide show without a screen, or a bitmap
+// that someone else owns and shows (a window's pixels in shared memory).
 //
 // Copies and fills are clipped to the window; copies take 32-bit bitmaps
 // only (others are counted but change nothing). WriteText draws through the
 // text renderer it was given, or only records the text without one.
+// Width, height and rows of the window are read at every drawing, so a
+// bitmap whose memory moves between drawings is followed.
 #pragma once
 
 #include "platform/TextRenderer.h"
 #include "platform/WindowCanvas.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class MemoryCanvas final : public WindowCanvas {
@@ -17,6 +21,8 @@ public:
     // The window starts black. `text` may be null; it must outlive the
     // canvas otherwise.
     MemoryCanvas(int32_t width, int32_t height, TextRenderer* text = nullptr);
+    // Draws into `window`, a 32-bit bitmap that must outlive the canvas.
+    explicit MemoryCanvas(TBitmap& window, TextRenderer* text = nullptr);
 
     void SetFont(uint32_t colour, int32_t height) override;
     void SetBrush(uint32_t colour) override;
@@ -24,7 +30,7 @@ public:
     void FillRect(const TRect& rect) override;
     void WriteText(int32_t x, int32_t y, std::string_view text) override;
 
-    TMemoryBitmap& Window() { return window_; }
+    TBitmap& Window() { return *window_; }
     int CopyCount() const { return copies_; }
     const std::string& LastText() const { return lastText_; }
     uint32_t FontColour() const { return fontColour_; }
@@ -32,7 +38,8 @@ public:
     uint32_t BrushColour() const { return brushColour_; }
 
 private:
-    TMemoryBitmap window_;
+    std::unique_ptr<TMemoryBitmap> owned_;
+    TBitmap* window_;
     TextRenderer* text_;
     uint32_t fontColour_ = 0;
     int32_t fontHeight_ = -12;

@@ -40,7 +40,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   exit 2
 fi
 
-all_cases=(window-first-picture window-input window-escape full-key full-click full-move-100 full-move-101
+all_cases=(window-first-picture full-first-picture window-resized trace-timing window-input window-escape full-key full-click full-move-100 full-move-101
            sigterm window-id window-id-missing banner settings-file settings-options sound-samples)
 if [ $# -gt 0 ]; then cases=("$@"); else cases=("${all_cases[@]}"); fi
 for name in "${cases[@]}"; do
@@ -173,6 +173,59 @@ run_case() {
     import -window "$window" "$case_dir/shot.png"
     [ $(($(now_ms) - start_ms)) -lt "${next_at:-30000}" ] || { reason="too late for a still picture"; return 1; }
     same_pixels "$case_dir/shot.png" "$case_dir/expected.png"
+    ;;
+  full-first-picture)
+    # Full screen draws straight into the window's surface: the same pixels.
+    first_still "$demo" "${screen_w}x${screen_h}" --sound off || { reason="scrtool play found no picture"; return 1; }
+    "$scrtool" picture "$demo" "$picture_id" "$case_dir/expected.png" --place "${screen_w}x${screen_h}" >/dev/null 2>&1
+    start_ms=$(now_ms)
+    start_saver --archive "$demo" --sound off
+    local window
+    window=$(wait_window Kamishibai) || { reason="no window"; return 1; }
+    sleep_until $((still_at + 400))
+    import -window root "$case_dir/shot.png"
+    [ $(($(now_ms) - start_ms)) -lt "${next_at:-30000}" ] || { reason="too late for a still picture"; return 1; }
+    same_pixels "$case_dir/shot.png" "$case_dir/expected.png"
+    ;;
+  window-resized)
+    # A window made twice as wide shows the picture at its size in the
+    # middle, between black bars.
+    first_still "$demo" 320x240 --sound off || { reason="scrtool play found no picture"; return 1; }
+    "$scrtool" picture "$demo" "$picture_id" "$case_dir/picture.png" --place 320x240 >/dev/null 2>&1
+    convert -size 640x240 xc:black "$case_dir/picture.png" -geometry +160+0 -composite "$case_dir/expected.png"
+    start_ms=$(now_ms)
+    start_saver --window 320x240 --archive "$demo" --sound off
+    local window
+    window=$(wait_window Kamishibai) || { reason="no window"; return 1; }
+    xdotool windowsize "$window" 640 240
+    sleep_until $((still_at + 400))
+    import -window "$window" "$case_dir/shot.png"
+    same_pixels "$case_dir/shot.png" "$case_dir/expected.png"
+    ;;
+  trace-timing)
+    # The saver's own trace keeps scrtool play's timeline for the first
+    # records, up to the first picture shown: the same events in the same
+    # order, each within one transition frame step (48 ms). Later events
+    # drift with the machine's load, by the show's own rule: every delay
+    # counts from the step that actually ran.
+    "$scrtool" play "$demo" --size 320x240 --until 5000 --seed 1 --sound off 2>/dev/null |
+      awk '$2 != "frame" { print } $2 == "show" { exit }' >"$case_dir/expected.txt"
+    start_saver --window 320x240 --archive "$demo" --seed 1 --sound off --trace "$case_dir/trace.txt"
+    local deadline=$(($(now_ms) + 10000))
+    until grep -q " show " "$case_dir/trace.txt" 2>/dev/null || [ "$(now_ms)" -gt "$deadline" ]; do sleep 0.1; done
+    stop_saver
+    awk '$2 != "frame" { print } $2 == "show" { exit }' "$case_dir/trace.txt" >"$case_dir/actual.txt"
+    local report
+    report=$(paste -d ' ' "$case_dir/expected.txt" "$case_dir/actual.txt" | awk '
+      { n = NF / 2
+        if (NF % 2 != 0) { print "line " NR " differs: " $0; exit }
+        for (i = 2; i <= n; i++) if ($i != $(i + n)) { print "line " NR " differs: " $0; exit }
+        d = $(n + 1) - $1; if (d < 0) d = -d
+        if (d > 48) { print "line " NR " is " d " ms off: " $0; exit } }')
+    [ -z "$report" ] || { reason=$report; return 1; }
+    [ "$(wc -l <"$case_dir/expected.txt")" -ge 2 ] || { reason="scrtool play shows no picture"; return 1; }
+    cmp -s <(cut -d ' ' -f 2- "$case_dir/expected.txt") <(cut -d ' ' -f 2- "$case_dir/actual.txt") ||
+      { reason="the trace has other events than scrtool play"; return 1; }
     ;;
   window-input)
     # In a window, keys other than Escape and q, clicks and moves do nothing.

@@ -22,6 +22,7 @@ PlayerServices PlayerServicesOf(const ViewerServices& services, MillisecondClock
     player.sound = services.sound;
     player.random = services.random;
     player.text = services.text;
+    player.observer = services.observer;
     player.makeScreenBitmap = services.makeScreenBitmap;
     return player;
 }

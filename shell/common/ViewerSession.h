@@ -47,6 +47,8 @@ struct ViewerServices {
     TextRenderer* text = nullptr;
     // The machine's clock when null.
     MillisecondClock* clock = nullptr;
+    // Told what the player does (a trace); optional.
+    PlayerObserver* observer = nullptr;
     // Makes the window-sized 32-bit screen bitmap; memory when not set.
     std::function<std::unique_ptr<TBitmap>(int32_t width, int32_t height)> makeScreenBitmap;
     // For tests: what the timer thread sleeps with (the machine's when empty).

@@ -27,6 +27,9 @@ const char* const LinuxUsage =
     "  --no-sound       no sound when drawing into another program's window\n"
     "  --seed N         seed of the show's random choices, 1-2147483647 (as\n"
     "                   scrtool play --seed; default: from the clock)\n"
+    "  --trace FILE     writes what the show does to FILE (- for standard\n"
+    "                   output), one line per event as scrtool play prints\n"
+    "                   them, timed in real milliseconds since the show began\n"
     "\n"
     "The settings options override, for this run, the settings file\n"
     "$XDG_CONFIG_HOME/kamishibai/kt5_scr2.ini (~/.config/kamishibai/ when\n"
@@ -95,7 +98,8 @@ LinuxCommand ParseLinuxCommandLine(const std::vector<std::string>& arguments, co
         }
         const bool takesValue = option == "--window" || option == "--window-id" || option == "-window-id" ||
                                 option == "--archive" || option == "--wait" || option == "--effect" ||
-                                option == "--speed" || option == "--sound" || option == "--seed";
+                                option == "--speed" || option == "--sound" || option == "--seed" ||
+                                option == "--trace";
         if (!takesValue) return fail("unknown option '" + option + "' (see --help)");
         if (i + 1 >= arguments.size()) return fail("option '" + option + "' needs a value");
         const std::string& value = arguments[++i];
@@ -117,6 +121,9 @@ LinuxCommand ParseLinuxCommandLine(const std::vector<std::string>& arguments, co
         } else if (option == "--archive") {
             if (value.empty()) return bad("a file");
             command.archive = std::filesystem::path(value);
+        } else if (option == "--trace") {
+            if (value.empty()) return bad("a file, or - for standard output");
+            command.trace = std::filesystem::path(value);
         } else if (option == "--wait" || option == "--effect" || option == "--speed") {
             const uint64_t maximum = option == "--wait" ? 15 : 4;
             const auto number = WholeNumber(value, 10, maximum);

@@ -2,7 +2,7 @@
 //
 //   kamishibai [--window WxH | --window-id ID | --root] [--archive FILE]
 //              [--wait S] [--effect E] [--speed V] [--sound on|off]
-//              [--no-sound] [--seed N] [--help] [--version]
+//              [--no-sound] [--seed N] [--trace FILE] [--help] [--version]
 //
 // Full screen is the default. "--window WxH" opens a normal window for
 // watching content; "--window-id ID" (decimal or 0x-hexadecimal) draws into
@@ -13,7 +13,9 @@
 // only; "--sound off" silences it everywhere. The settings options override
 // the user's settings file for this run: wait 0-15 s, effect and speed 0-4,
 // the ranges of the settings dialog. "--seed N" fixes the show's random
-// choices, as scrtool play --seed does, to compare the two.
+// choices, as scrtool play --seed does, to compare the two; "--trace FILE"
+// writes what the show does in scrtool play's line format, with real
+// milliseconds since the show started ("-" for standard output).
 #pragma once
 
 #include <cstdint>
@@ -33,6 +35,7 @@ struct LinuxCommand {
     std::optional<int16_t> wait, effect, speed;
     std::optional<bool> soundOn;
     std::optional<int32_t> seed;  // of the show's random choices (else the clock)
+    std::optional<std::filesystem::path> trace;  // "-": standard output
     bool noSoundInForeignWindow = false;
     bool help = false;
     bool version = false;

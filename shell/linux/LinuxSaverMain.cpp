@@ -12,9 +12,11 @@
 
 #include <SDL.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -34,6 +36,19 @@ const char* EnvironmentValue(const char* name)
 
 int RunShow(const LinuxCommand& command, std::chrono::steady_clock::time_point started)
 {
+    // The trace file is opened before anything shows, so that a wrong path
+    // is said at once.
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> trace(nullptr, std::fclose);
+    if (command.trace && command.trace->string() != "-") {
+        trace.reset(std::fopen(command.trace->c_str(), "w"));
+        if (trace == nullptr) {
+            std::fprintf(stderr, "kamishibai: cannot write the trace to %s: %s\n", command.trace->c_str(),
+                         std::strerror(errno));
+            return 1;
+        }
+    }
+    std::FILE* const traceFile = command.trace ? (trace != nullptr ? trace.get() : stdout) : nullptr;
+
     SlideshowPreference settings =
         LinuxPreference(command, LinuxSettingsFile(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")));
     const bool foreign = command.mode == LinuxViewMode::ForeignWindow || command.mode == LinuxViewMode::RootWindow;
@@ -43,6 +58,12 @@ int RunShow(const LinuxCommand& command, std::chrono::steady_clock::time_point s
         std::fprintf(stderr, "kamishibai: cannot open the display: %s\n", SDL_GetError());
         return 1;
     }
+    // On X11 a window's surface is a shared-memory image that the server
+    // copies from; SDL would otherwise put an OpenGL texture behind it, which
+    // costs a start-up of its own, memory, and two more copies of every
+    // frame. Other video drivers keep SDL's choice.
+    if (const char* driver = SDL_GetCurrentVideoDriver(); driver != nullptr && std::string(driver) == "x11")
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     const SdlViewerEvents events = RegisterSdlViewerEvents();
 
     // Like the sound player, the queue serves the whole process and is never
@@ -80,6 +101,14 @@ int RunShow(const LinuxCommand& command, std::chrono::steady_clock::time_point s
     setup.text = text.get();
     setup.random = &random;
     setup.soundEnded = [player = sound.get()](uint64_t opening) { player->OnEndNotice(opening); };
+    if (traceFile != nullptr) {
+        // A line at a time, so that whoever reads the file meanwhile sees
+        // whole events.
+        setup.traceLine = [traceFile](const std::string& line) {
+            std::fprintf(traceFile, "%s\n", line.c_str());
+            std::fflush(traceFile);
+        };
+    }
     // scripts/linux-saver-bench.sh measures the start with this.
     if (std::getenv("KAMISHIBAI_REPORT_START") != nullptr) setup.reportFirstDrawingSince = started;
     const int status = RunSdlViewer(setup, events);

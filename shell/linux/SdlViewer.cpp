@@ -1,6 +1,7 @@
 #include "shell/linux/SdlViewer.h"
 
 #include "platform/MainThreadCalls.h"
+#include "scenario/PlayerTrace.h"
 #include "shell/common/ViewerSession.h"
 #include "shell/linux/SdlCanvas.h"
 
@@ -142,7 +143,10 @@ public:
     int Run()
     {
         windows_.Make(setup_);
-        canvas_ = std::make_unique<SdlCanvas>(windows_.Show(), windows_.Width(), windows_.Height(), setup_.text);
+        // Only the ordinary window may be resized, and then shows the show
+        // scaled to fit.
+        const auto scaling = setup_.mode == LinuxViewMode::Window ? SdlCanvas::Scaling::Fit : SdlCanvas::Scaling::Fixed;
+        canvas_ = std::make_unique<SdlCanvas>(windows_.Show(), windows_.Width(), windows_.Height(), setup_.text, scaling);
 
         ViewerServices services;
         services.calls = setup_.calls;
@@ -155,6 +159,9 @@ public:
             failed_ = true;
             running_ = false;
         };
+        if (setup_.traceLine)
+            trace_ = std::make_unique<PlayerTrace>(clock_, clock_.Now(), setup_.traceLine);
+        services.observer = trace_.get();
         ViewerStart start;
         start.width = windows_.Width();
         start.height = windows_.Height();
@@ -248,6 +255,8 @@ private:
     const SdlViewerSetup& setup_;
     const SdlViewerEvents& events_;
     ViewerWindows windows_;
+    SystemClock clock_;
+    std::unique_ptr<PlayerTrace> trace_;
     std::unique_ptr<SdlCanvas> canvas_;
     std::unique_ptr<ViewerSession> session_;
     bool running_ = true;

@@ -42,6 +42,9 @@ struct SdlViewerSetup {
     SubtractiveRandom* random = nullptr;
     // The sound player's end notice, answered on the main thread.
     std::function<void(uint64_t opening)> soundEnded;
+    // When set, receives the show's trace lines (PlayerTrace.h), timed from
+    // the moment the show starts.
+    std::function<void(const std::string& line)> traceLine;
     // When set, standard error gets how long after this moment the show
     // first drew on the window (for the start-up benchmark).
     std::optional<std::chrono::steady_clock::time_point> reportFirstDrawingSince;

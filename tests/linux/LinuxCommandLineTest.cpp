@@ -59,6 +59,7 @@ TEST(LinuxCommandLineTest, WrongArgumentsAreOneLineErrors)
         {{"--window-id", "zz"}, "", "option '--window-id' needs a window number (decimal or 0x...), got 'zz'"},
         {{"--window", "64x48", "--root"}, "", "give only one of --window, --window-id and --root"},
         {{"--archive"}, "", "option '--archive' needs a value"},
+        {{"--trace", ""}, "", "option '--trace' needs a file, or - for standard output, got ''"},
         {{"-s"}, "", "unknown option '-s' (see --help)"},
         {{"--seed", "0"}, "", "option '--seed' needs a number from 1 to 2147483647, got '0'"},
         {{}, "soon", "XSCREENSAVER_WINDOW is not a window number: 'soon'"},

@@ -93,7 +93,7 @@ bool WriteScreen(HeadlessSlideShow& viewer, const Snapshot& snapshot)
             WriteImageFile(snapshot.path, viewer.player->ScreenBuffer, snapshot.format);
         } else {
             DirectBmpControl window;
-            TMemoryBitmap& bitmap = viewer.canvas.Window();
+            TBitmap& bitmap = viewer.canvas.Window();
             if (!window.AttachBitmap(&bitmap, 0, bitmap.Height() - 1)) {
                 ReportError(snapshot.path + ": cannot read the window");
                 return false;
