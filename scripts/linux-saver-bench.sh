@@ -25,7 +25,6 @@ mkdir -p "$out"
 source scripts/lib/xvfb.sh
 export SDL_VIDEODRIVER=x11 SDL_RENDER_DRIVER=software SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null
 export XDG_CONFIG_HOME=$out/config
-ticks=$(getconf CLK_TCK)
 
 xvfb_pid=
 saver_pid=
@@ -35,17 +34,18 @@ cleanup() {
 }
 trap cleanup EXIT
 
-cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+# CPU time of all the saver's threads so far, in nanoseconds.
+cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ n += $1 } END { printf "%d", n }'; }
 # cpu_share FROM_S TO_S: the saver's CPU share of one core between those
 # seconds after its start.
 cpu_share() {
   sleep "$1"
   local a b
-  a=$(cpu_ticks "$saver_pid")
+  a=$(cpu_ns "$saver_pid")
   sleep "$(awk -v a="$1" -v b="$2" 'BEGIN { print b - a }')"
-  b=$(cpu_ticks "$saver_pid")
-  awk -v a="$a" -v b="$b" -v t="$ticks" -v s="$(awk -v a="$1" -v b="$2" 'BEGIN { print b - a }')" \
-    'BEGIN { printf "%.2f %%", 100 * (b - a) / t / s }'
+  b=$(cpu_ns "$saver_pid")
+  awk -v a="$a" -v b="$b" -v s="$(awk -v a="$1" -v b="$2" 'BEGIN { print b - a }')" \
+    'BEGIN { printf "%.1f %%", 100 * (b - a) / 1e9 / s }'
 }
 stop() { kill -TERM "$saver_pid" 2>/dev/null; wait "$saver_pid" 2>/dev/null; saver_pid=; }
 
@@ -55,18 +55,19 @@ saver_pid=$!
 still=$(cpu_share 3 13)
 stop
 
-# The first fade at the slowest speed: when it runs, per scrtool play.
+# The second fade at the slowest speed (the first one shares its time with
+# the start), when it runs per scrtool play.
 "$scrtool" play "$demo" --size 3840x2160 --until 30000 --speed 0 --sound off >"$out/fade.txt"
-fade_from=$(awk '$2 == "frame" { print $1; exit }' "$out/fade.txt")
-fade_to=$(awk '$2 == "finish" { print $1; exit }' "$out/fade.txt")
-frames=$(awk -v to="$fade_to" '$2 == "frame" && $1 <= to { n++ } END { print n }' "$out/fade.txt")
+fade_from=$(awk '$2 == "show" { n++ } n == 2 && $2 == "frame" { print $1; exit }' "$out/fade.txt")
+fade_to=$(awk '$2 == "show" { n++ } n == 2 && $2 == "finish" { print $1; exit }' "$out/fade.txt")
+frames=$(awk -v from="$fade_from" -v to="$fade_to" '$2 == "frame" && $1 >= from && $1 <= to { n++ } END { print n }' "$out/fade.txt")
 start_xvfb 3840x2160 "$out"
 "$saver" --speed 0 --sound off >/dev/null 2>&1 &
 saver_pid=$!
-# A little after the fade starts (start-up costs are not the fade's) to a
-# little before it ends.
-fade=$(cpu_share "$(awk -v f="$fade_from" 'BEGIN { print f / 1000 + 0.5 }')" \
-                 "$(awk -v t="$fade_to" 'BEGIN { print t / 1000 - 0.2 }')")
+# From a little after the fade starts to a little before it ends: the
+# real show runs a little behind scrtool's timeline.
+fade=$(cpu_share "$(awk -v f="$fade_from" 'BEGIN { print f / 1000 + 0.3 }')" \
+                 "$(awk -v t="$fade_to" 'BEGIN { print t / 1000 - 0.1 }')")
 stop
 
 start_xvfb 1920x1080 "$out"

@@ -11,6 +11,7 @@
 #include "ZULResourceUtilLib/SubtractiveRandom.h"
 
 #include <SDL.h>
+#include <malloc.h>
 
 #include <cerrno>
 #include <chrono>
@@ -126,6 +127,11 @@ int RunShow(const LinuxCommand& command, std::chrono::steady_clock::time_point s
 int main(int argc, char** argv)
 {
     const auto started = std::chrono::steady_clock::now();
+    // Pictures and sounds come and go in buffers of megabytes. A fixed
+    // threshold keeps every such buffer in a mapping of its own, given back
+    // to the system when freed; glibc would otherwise raise the threshold
+    // after the first one and keep later ones in the heap, resident.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     const LinuxCommand command =
         ParseLinuxCommandLine(std::vector<std::string>(argv + 1, argv + argc), EnvironmentValue("XSCREENSAVER_WINDOW"));
     if (!command.error.empty()) {

@@ -1,5 +1,7 @@
 #include "shell/linux/SdlCanvas.h"
 
+#include "shell/linux/X11SharedImage.h"
+
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
@@ -30,13 +32,21 @@ bool ScreenBufferOrder(const SDL_Surface& surface)
     return surface.format->format == SDL_PIXELFORMAT_RGB888 || surface.format->format == SDL_PIXELFORMAT_ARGB8888;
 }
 
+TRect Union(const TRect& a, const TRect& b)
+{
+    if (a.Width() <= 0 || a.Height() <= 0) return b;
+    return TRect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                 std::max(a.bottom, b.bottom)};
+}
+
 }  // namespace
 
-// The show's pixels as the canvas draws them: the window's surface, or a
-// bitmap in memory made the first time the surface cannot serve.
+// The pixels the canvas draws on: the window's surface, or a bitmap in
+// memory made the first time the surface cannot serve.
 class SdlCanvas::Pixels final : public TBitmap {
 public:
     Pixels(int32_t width, int32_t height) : width_(width), height_(height) {}
+    ~Pixels() override { SDL_FreeSurface(memorySurface_); }
 
     int32_t Width() const override { return width_; }
     int32_t Height() const override { return height_; }
@@ -47,7 +57,15 @@ public:
                                    : memory_->ScanLine(row);
     }
 
-    void UseSurface(SDL_Surface* surface) { surface_ = surface; }
+    // Returns true when this surface is new to the canvas (its pixels are
+    // whatever SDL left in them).
+    bool UseSurface(SDL_Surface* surface)
+    {
+        const bool fresh = surface != lastSurface_;
+        lastSurface_ = surface;
+        surface_ = surface;
+        return fresh;
+    }
     void UseMemory()
     {
         surface_ = nullptr;
@@ -61,15 +79,18 @@ public:
         if (memorySurface_ == nullptr)
             throw std::runtime_error(std::string("cannot draw in the window: ") + SDL_GetError());
     }
-    ~Pixels() override { SDL_FreeSurface(memorySurface_); }
 
+    // After a resize SDL makes a new surface, maybe at the old address.
+    void ForgetSurface() { surface_ = nullptr; lastSurface_ = nullptr; }
     bool InSurface() const { return surface_ != nullptr; }
+    bool InMemory() const { return memorySurface_ != nullptr; }
     SDL_Surface* MemorySurface() const { return memorySurface_; }
 
 private:
     int32_t width_;
     int32_t height_;
     SDL_Surface* surface_ = nullptr;  // the window's, owned by SDL
+    const SDL_Surface* lastSurface_ = nullptr;  // only compared, never used
     std::unique_ptr<TMemoryBitmap> memory_;
     SDL_Surface* memorySurface_ = nullptr;
 };
@@ -82,34 +103,49 @@ SdlCanvas::SdlCanvas(SDL_Window* window, int32_t width, int32_t height, TextRend
       pixels_(std::make_unique<Pixels>(width, height)),
       canvas_(*pixels_, text)
 {
-    Aim();
-    // Black at first, whichever pixels the show has (a window's surface
-    // may start with anything).
-    for (int32_t row = 0; row < height; ++row) std::memset(pixels_->ScanLine(row), 0, size_t(width) * 4);
-    Touch(TRect{0, 0, width, height});
 }
 
-SdlCanvas::~SdlCanvas() = default;
-
-bool SdlCanvas::DrawsIntoWindow() const
+SdlCanvas::~SdlCanvas()
 {
-    return pixels_->InSurface();
+    if (screen_ != nullptr) screen_->SetGoneNotice(nullptr);
+}
+
+std::unique_ptr<TBitmap> SdlCanvas::MakeScreenBitmap(int32_t width, int32_t height)
+{
+    if (scaling_ == Scaling::Fixed && screen_ == nullptr && width == width_ && height == height_) {
+        if (std::unique_ptr<X11SharedImage> shared = X11SharedImage::Make(window_, width, height)) {
+            screen_ = shared.get();
+            screen_->SetGoneNotice([this] { screen_ = nullptr; });
+            return shared;
+        }
+    }
+    return std::make_unique<TMemoryBitmap>(width, height, TPixelFormat::Bits32);
+}
+
+void SdlCanvas::WindowResized()
+{
+    pixels_->ForgetSurface();
+    repaint_ = true;
 }
 
 void SdlCanvas::Aim()
 {
-    if (scaling_ == Scaling::Fixed) {
+    if (scaling_ == Scaling::Fixed && !pixels_->InMemory()) {
         // SDL makes the surface again after a resize; the old one is gone
         // then, so it is asked for before every drawing.
         SDL_Surface* surface = SDL_GetWindowSurface(window_);
-        if (surface != nullptr && surface->w == width_ && surface->h == height_ && ScreenBufferOrder(*surface) &&
-            !pixels_->MemorySurface()) {
-            pixels_->UseSurface(surface);
+        if (surface != nullptr && surface->w == width_ && surface->h == height_ && ScreenBufferOrder(*surface)) {
+            if (pixels_->UseSurface(surface)) {
+                for (int32_t row = 0; row < height_; ++row) std::memset(pixels_->ScanLine(row), 0, size_t(width_) * 4);
+                repaint_ = true;
+            }
             return;
         }
     }
     // Once in memory the show stays there: a surface that changed once may
-    // change again, and the memory holds the whole picture for it.
+    // change again, and the memory (black at first) holds the whole picture
+    // for it.
+    if (!pixels_->InMemory()) repaint_ = true;
     pixels_->UseMemory();
 }
 
@@ -117,49 +153,52 @@ void SdlCanvas::Touch(const TRect& rect)
 {
     const TRect clipped{std::max(rect.left, 0), std::max(rect.top, 0), std::min(rect.right, width_),
                         std::min(rect.bottom, height_)};
-    if (clipped.Width() <= 0 || clipped.Height() <= 0) return;
-    if (!Changed()) {
-        dirty_ = clipped;
-        return;
-    }
-    dirty_ = TRect{std::min(dirty_.left, clipped.left), std::min(dirty_.top, clipped.top),
-                   std::max(dirty_.right, clipped.right), std::max(dirty_.bottom, clipped.bottom)};
+    if (Empty(clipped)) return;
+    dirty_ = Union(dirty_, clipped);
+    // Drawn over: a repaint must not put the screen buffer back on top.
+    if (clipped.left <= fromScreen_.left && clipped.top <= fromScreen_.top && clipped.right >= fromScreen_.right &&
+        clipped.bottom >= fromScreen_.bottom)
+        fromScreen_ = TRect{};
 }
 
 void SdlCanvas::CopyRect(const TRect& target, TBitmap& bitmap, const TRect& source)
 {
+    ++draws_;
+    if (screen_ != nullptr && &bitmap == screen_ && target == source) {
+        // Drawings before this one reach the window first.
+        Present();
+        screen_->Put(target);
+        fromScreen_ = Union(fromScreen_, target);
+        return;
+    }
     Aim();
     canvas_.CopyRect(target, bitmap, source);
-    ++draws_;
     Touch(target);
 }
 
 void SdlCanvas::FillRect(const TRect& rect)
 {
+    ++draws_;
     Aim();
     canvas_.FillRect(rect);
-    ++draws_;
     Touch(rect);
 }
 
 void SdlCanvas::WriteText(int32_t x, int32_t y, std::string_view text)
 {
+    ++draws_;
     Aim();
     canvas_.WriteText(x, y, text);
-    ++draws_;
     // The text's extent is the renderer's business: count the window from
     // the text's corner on as changed.
     Touch(TRect{x, y, width_, height_});
 }
 
-void SdlCanvas::Present(bool all)
+void SdlCanvas::SendSurface(const TRect& rect)
 {
-    if (all) Touch(TRect{0, 0, width_, height_});
-    if (!Changed()) return;
-    SDL_Rect area{dirty_.left, dirty_.top, static_cast<int>(dirty_.Width()), static_cast<int>(dirty_.Height())};
-    dirty_ = TRect{};
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
     if (surface == nullptr) return;  // the window is gone; the loop ends soon
+    SDL_Rect area{rect.left, rect.top, static_cast<int>(rect.Width()), static_cast<int>(rect.Height())};
     if (pixels_->InSurface()) {
         // A surface made again since the last drawing starts black; the
         // next drawing moves the show to memory (Aim).
@@ -173,5 +212,31 @@ void SdlCanvas::Present(bool all)
         SDL_BlitScaled(pixels_->MemorySurface(), nullptr, surface, &fitted);
         SDL_UpdateWindowSurface(window_);
     }
-    ++presents_;
+}
+
+void SdlCanvas::Repaint()
+{
+    const TRect all{0, 0, width_, height_};
+    if (screen_ != nullptr && !pixels_->InSurface() && !pixels_->InMemory()) {
+        // Only the screen buffer was ever shown: no surface is needed.
+        screen_->ClearWindow(all);
+    } else {
+        if (!pixels_->InSurface() && !pixels_->InMemory()) Aim();  // black pixels to send
+        SendSurface(all);
+    }
+    if (screen_ != nullptr && !Empty(fromScreen_)) screen_->Put(fromScreen_);
+}
+
+void SdlCanvas::Present(bool all)
+{
+    if (all || repaint_) {
+        Repaint();
+        repaint_ = false;
+        dirty_ = TRect{};
+        return;
+    }
+    if (Empty(dirty_)) return;
+    const TRect rect = dirty_;
+    dirty_ = TRect{};
+    SendSurface(rect);
 }

@@ -6,6 +6,7 @@
 #include "shell/linux/SdlCanvas.h"
 
 #include <SDL.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 #include <chrono>
@@ -42,6 +43,42 @@ bool WindowExists(uint64_t id)
     XSetErrorHandler(previous);
     XCloseDisplay(display);
     return status != 0 && !failed;
+}
+
+// Whether a window manager that follows the desktop conventions runs: it
+// names a window of its own on the root window, and that window names it
+// back.
+bool WindowManagerRunning()
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) return false;
+    const auto checkWindow = [display](Window window) -> Window {
+        const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
+        if (check == 0) return 0;
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        Window found = 0;
+        if (XGetWindowProperty(display, window, check, 0, 1, False, XA_WINDOW, &type, &format, &count, &after,
+                               &data) == Success &&
+            type == XA_WINDOW && format == 32 && count == 1)
+            found = *reinterpret_cast<Window*>(data);
+        if (data != nullptr) XFree(data);
+        return found;
+    };
+    static bool failed;
+    failed = false;
+    const auto previous = XSetErrorHandler([](Display*, XErrorEvent*) {
+        failed = true;
+        return 0;
+    });
+    const Window manager = checkWindow(DefaultRootWindow(display));
+    const bool running = manager != 0 && checkWindow(manager) == manager;
+    XSync(display, False);
+    XSetErrorHandler(previous);
+    XCloseDisplay(display);
+    return running && !failed;
 }
 
 uint64_t RootWindowId()
@@ -84,13 +121,18 @@ public:
             return;
         }
         case LinuxViewMode::FullScreen: {
+            // A window manager is asked to make the windows full screen
+            // and answers at once. Without one, SDL would wait 100 ms for an
+            // answer that never comes, and a borderless window of the
+            // monitor's size is all that full screen needs.
+            const Uint32 fullScreen = WindowManagerRunning() ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0;
             const int displays = SDL_GetNumVideoDisplays();
             for (int display = 0; display < displays; ++display) {
                 SDL_Rect bounds{};
                 if (SDL_GetDisplayBounds(display, &bounds) != 0) continue;
                 SDL_Window* window =
                     SDL_CreateWindow("Kamishibai", bounds.x, bounds.y, bounds.w, bounds.h,
-                                     SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
+                                     SDL_WINDOW_BORDERLESS | fullScreen);
                 if (window == nullptr) continue;
                 if (show_ == nullptr) {
                     show_ = window;
@@ -154,6 +196,9 @@ public:
         services.sound = setup_.sound;
         services.random = setup_.random;
         services.text = setup_.text;
+        services.makeScreenBitmap = [this](int32_t width, int32_t height) {
+            return canvas_->MakeScreenBitmap(width, height);
+        };
         services.stepFailed = [this](const std::exception& failure) {
             std::fprintf(stderr, "kamishibai: %s\n", failure.what());
             failed_ = true;
@@ -182,12 +227,10 @@ public:
             setup_.calls->WaitAndRunPending(std::chrono::milliseconds(10));
             SDL_Event event;
             while (running_ && SDL_PollEvent(&event)) Handle(event);
-            if (running_ && canvas_->Changed()) {
-                canvas_->Present();
-                if (!firstDrawingShown_ && canvas_->Draws() > 0) {
-                    firstDrawingShown_ = true;
-                    if (setup_.reportFirstDrawingSince) ReportFirstDrawing();
-                }
+            if (running_ && canvas_->Changed()) canvas_->Present();
+            if (!firstDrawingShown_ && canvas_->Draws() > 0) {
+                firstDrawingShown_ = true;
+                if (setup_.reportFirstDrawingSince) ReportFirstDrawing();
             }
         }
         // No step reaches the session from here on; then it goes, and the
@@ -224,6 +267,7 @@ private:
         case SDL_QUIT: running_ = false; return;  // SIGTERM, SIGINT
         case SDL_WINDOWEVENT:
             if (event.window.event == SDL_WINDOWEVENT_CLOSE && !Foreign()) TryClose();
+            if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) canvas_->WindowResized();
             if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
                 canvas_->Present(true);
                 windows_.PaintCovers();
