@@ -7,63 +7,13 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
-// Closes a descriptor on every exit.
-class Descriptor {
-public:
-    explicit Descriptor(int descriptor) : descriptor_(descriptor) {}
-    ~Descriptor()
-    {
-        if (descriptor_ >= 0) ::close(descriptor_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    int Get() const { return descriptor_; }
-    bool Close()
-    {
-        const int descriptor = descriptor_;
-        descriptor_ = -1;
-        return ::close(descriptor) == 0;
-    }
-
-private:
-    int descriptor_;
-};
-
-bool WriteAll(int descriptor, const uint8_t* bytes, size_t length)
+std::error_code LastError()
 {
-    while (length > 0) {
-        const ssize_t written = ::write(descriptor, bytes, length);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes += written;
-        length -= static_cast<size_t>(written);
-    }
-    return true;
-}
-
-// A name beside the target that no other file has: the process id and a
-// counter keep concurrent savers and leftovers of a crash apart, and
-// O_EXCL refuses anything that is there all the same.
-int CreateNewFileBeside(const std::filesystem::path& target, std::filesystem::path& created)
-{
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::filesystem::path candidate = target;
-        candidate += "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".new";
-        const int descriptor = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (descriptor >= 0) {
-            created = std::move(candidate);
-            return descriptor;
-        }
-        if (errno != EEXIST) return -1;
-    }
-    return -1;
+    return {errno, std::generic_category()};
 }
 
 // Makes the rename itself durable; a folder that cannot be synchronised
@@ -91,46 +41,110 @@ bool CanOpenForWriting(const std::filesystem::path& path)
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0 || S_ISDIR(status.st_mode)) return false;
     // O_NONBLOCK: a FIFO put there must not hang the program.
-    Descriptor file(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    return file.Get() >= 0;
+    const int descriptor = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (descriptor < 0) return false;
+    ::close(descriptor);
+    return true;
 }
 
-bool ReplaceFileContents(const std::filesystem::path& link, std::span<const uint8_t> bytes,
-                         const FileReplaceFaults& faults)
+bool FileReplacement::Open(const std::filesystem::path& target, const FileReplaceOptions& options)
 {
-    // A symbolic link stays a link: the file it points at is replaced, as a
-    // write in place would change that file.
-    std::error_code linkError;
-    const bool isLink = std::filesystem::is_symlink(std::filesystem::symlink_status(link, linkError));
-    const std::filesystem::path target = isLink ? std::filesystem::canonical(link, linkError) : link;
-    if (isLink && linkError) return false;  // a dangling or looping link
+    Abandon();
+    error_ = FileReplaceError{};
+    error_.target = target;
+    faults_ = options.faults;
+    target_ = target;
 
-    RemoveLeftoverReplacements(target);
     struct stat existing {};
-    const bool targetExists = ::lstat(target.c_str(), &existing) == 0;
-    if (targetExists && (!S_ISREG(existing.st_mode) || !CanOpenForWriting(target))) return false;
-
-    std::filesystem::path temporary;
-    Descriptor file(CreateNewFileBeside(target, temporary));
-    if (file.Get() < 0) return false;
-    const auto discard = [&] {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        return false;
-    };
-
-    if (faults.crashAfterBytes && *faults.crashAfterBytes < bytes.size()) {
-        // What a crash leaves: part of the new file, the target as it was.
-        WriteAll(file.Get(), bytes.data(), static_cast<size_t>(*faults.crashAfterBytes));
-        return false;
+    bool exists = ::lstat(target.c_str(), &existing) == 0;
+    if (exists && S_ISLNK(existing.st_mode)) {
+        if (options.followLink) {
+            std::error_code linkError;
+            target_ = std::filesystem::canonical(target, linkError);
+            if (linkError) return Fail(FileReplaceFailure::DanglingLink, linkError);
+            exists = ::lstat(target_.c_str(), &existing) == 0;
+        } else {
+            // The link itself gives way; nothing of it carries over.
+            exists = false;
+        }
     }
-    if (targetExists && ::fchmod(file.Get(), existing.st_mode & 07777) != 0) return discard();
-    if (!WriteAll(file.Get(), bytes.data(), bytes.size())) return discard();
-    if (::fsync(file.Get()) != 0) return discard();
-    if (!file.Close()) return discard();
-    if (faults.refuseReplace) return discard();
-    if (::rename(temporary.c_str(), target.c_str()) != 0) return discard();
-    SyncFolderOf(target);
-    if (faults.replacements != nullptr) ++*faults.replacements;
+    error_.folder = target_.parent_path();
+    RemoveLeftoverReplacements(target_);
+
+    std::optional<mode_t> mode;
+    if (exists) {
+        if (S_ISDIR(existing.st_mode)) return Fail(FileReplaceFailure::TargetIsFolder);
+        if (!S_ISREG(existing.st_mode)) return Fail(FileReplaceFailure::TargetIsNotAFile);
+        if (options.refuseReadOnly) {
+            // O_NONBLOCK: should a FIFO have taken the file's place since,
+            // opening it must not wait for a reader.
+            const int probe = ::open(target_.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+            if (probe < 0) return Fail(FileReplaceFailure::TargetReadOnly, LastError());
+            ::close(probe);
+        }
+        if (options.keepPermissions) mode = existing.st_mode & 07777;
+    }
+    if (options.permissions) mode = static_cast<mode_t>(*options.permissions) & 07777;
+
+    // A name beside the target that no other file has: the process id and a
+    // counter keep concurrent writers and leftovers of a crash apart, and
+    // O_EXCL refuses anything that is there all the same. Created with the
+    // final bits (the umask may only take some away), so that the new
+    // contents are never open to more users than the old ones were.
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100 && file_ < 0; ++attempt) {
+        std::filesystem::path candidate = target_;
+        candidate += "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".new";
+        const int descriptor =
+            ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode ? *mode & 0777 : 0666);
+        if (descriptor >= 0) {
+            file_ = descriptor;
+            newFile_ = std::move(candidate);
+        } else if (errno != EEXIST) {
+            return Fail(FileReplaceFailure::CannotCreate, LastError());
+        }
+    }
+    if (file_ < 0) return Fail(FileReplaceFailure::CannotCreate, std::make_error_code(std::errc::file_exists));
+    // Exactly the bits asked for, past the umask. Best effort: a file system
+    // without permission bits (FAT) refuses, and its files have no bits to
+    // keep anyway.
+    if (mode) ::fchmod(static_cast<int>(file_), *mode);
     return true;
+}
+
+std::error_code FileReplacement::WriteNewFile(const uint8_t* bytes, size_t length)
+{
+    while (length > 0) {
+        const ssize_t written = ::write(static_cast<int>(file_), bytes, length);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return LastError();
+        }
+        bytes += written;
+        length -= static_cast<size_t>(written);
+    }
+    return {};
+}
+
+std::error_code FileReplacement::FlushAndCloseNewFile()
+{
+    const int descriptor = static_cast<int>(std::exchange(file_, -1));
+    std::error_code error;
+    // EINVAL: a file system that has nothing to flush (some FUSE ones).
+    if (::fsync(descriptor) != 0 && errno != EINVAL) error = LastError();
+    // Some network file systems report a failed write only here.
+    if (::close(descriptor) != 0 && !error) error = LastError();
+    return error;
+}
+
+std::error_code FileReplacement::MoveNewFileInPlace()
+{
+    if (::rename(newFile_.c_str(), target_.c_str()) != 0) return LastError();
+    SyncFolderOf(target_);
+    return {};
+}
+
+void FileReplacement::CloseNewFile()
+{
+    if (file_ >= 0) ::close(static_cast<int>(std::exchange(file_, -1)));
 }

@@ -4,6 +4,7 @@
 #include "ZULResourceUtilLib/ResArchive.h"
 #include "imaging/DirectBmpControl.h"
 #include "imaging/PictureLoader.h"
+#include "platform/FileReplace.h"
 #include "sound/WaveFormat.h"
 #include "tools/authoring/ArchiveVerifier.h"
 #include "tools/authoring/InformationBlock.h"
@@ -12,8 +13,7 @@
 #include "tools/authoring/ScenarioText.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <random>
+#include <fstream>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -61,37 +61,6 @@ uint16_t ReadBe16(const uint8_t* bytes)
 bool IsFrameMarker(uint8_t marker)
 {
     return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-}
-
-class FileCloser {
-public:
-    explicit FileCloser(FILE* file) : file_(file) {}
-    ~FileCloser()
-    {
-        if (file_) std::fclose(file_);
-    }
-    FileCloser(const FileCloser&) = delete;
-    FileCloser& operator=(const FileCloser&) = delete;
-    FILE* get() const { return file_; }
-    // Closes now and tells whether everything written reached the file.
-    bool Close()
-    {
-        FILE* file = std::exchange(file_, nullptr);
-        return std::fclose(file) == 0;
-    }
-
-private:
-    FILE* file_;
-};
-
-FILE* OpenFile(const std::filesystem::path& path, const char* mode)
-{
-#ifdef _WIN32
-    const std::string narrow(mode);
-    return _wfopen(path.c_str(), std::wstring(narrow.begin(), narrow.end()).c_str());
-#else
-    return std::fopen(path.c_str(), mode);
-#endif
 }
 
 // Makes the entries of one manifest; keeps the manifest's name and folder
@@ -403,63 +372,24 @@ std::vector<uint8_t> ReadSourceFile(const std::filesystem::path& path, const std
     std::error_code ignored;
     if (std::filesystem::is_directory(path, ignored)) throw ArchiveBuildError("cannot read " + shownName + ": it is a folder");
     errno = 0;
-    FileCloser file(OpenFile(path, "rb"));
-    if (!file.get()) throw ArchiveBuildError("cannot read " + shownName + ": " + ErrnoText(errno));
+    std::ifstream file(path, std::ios::binary);
+    if (!file) throw ArchiveBuildError("cannot read " + shownName + ": " + ErrnoText(errno));
     std::vector<uint8_t> bytes;
-    std::vector<uint8_t> chunk(1 << 16);
-    for (;;) {
-        const size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
-        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got));
-        if (got < chunk.size()) break;
+    std::vector<char> chunk(1 << 16);
+    while (file) {
+        file.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + file.gcount());
     }
-    if (std::ferror(file.get())) throw ArchiveBuildError("cannot read " + shownName + ": " + ErrnoText(errno));
+    if (file.bad()) throw ArchiveBuildError("cannot read " + shownName + ": " + ErrnoText(errno));
     return bytes;
 }
 
 void WriteFileReplacing(const std::filesystem::path& target, std::span<const uint8_t> bytes,
                         std::optional<std::filesystem::perms> permissions)
 {
-    const std::string name = target.string();
-    std::random_device random;
-    std::filesystem::path temporary;
-    FILE* opened = nullptr;
-    for (int attempt = 0; attempt < 16 && !opened; ++attempt) {
-        char suffix[32];
-        std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(random()));
-        temporary = target;
-        temporary += suffix;
-        errno = 0;
-        opened = OpenFile(temporary, "wbx");  // x: never take over a file that is there
-        if (!opened && errno != EEXIST) throw ArchiveBuildError(name + ": cannot create a file there: " + ErrnoText(errno));
-    }
-    if (!opened) throw ArchiveBuildError(name + ": cannot create a temporary file beside it");
-
-    // Removes the temporary file on every way out but success.
-    struct Discard {
-        std::filesystem::path path;
-        ~Discard()
-        {
-            if (path.empty()) return;
-            std::error_code ignored;
-            std::filesystem::remove(path, ignored);
-        }
-    };
-    // Declared first so that the file is closed before it is removed.
-    Discard discard{temporary};
-    FileCloser file(opened);
-
-    errno = 0;
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
-        throw ArchiveBuildError(name + ": cannot write: " + ErrnoText(errno));
-    if (std::fflush(file.get()) != 0) throw ArchiveBuildError(name + ": cannot write: " + ErrnoText(errno));
-    if (!file.Close()) throw ArchiveBuildError(name + ": cannot write: " + ErrnoText(errno));
-    if (permissions) {
-        // Best effort: a file system without permissions still gets the archive.
-        std::error_code ignored;
-        std::filesystem::permissions(temporary, *permissions, ignored);
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, target, error);
-    if (error) throw ArchiveBuildError(name + ": cannot replace it with the new file: " + error.message());
-    discard.path.clear();
+    FileReplaceOptions options;
+    options.permissions = permissions;
+    FileReplacement file;
+    if (!file.Open(target, options) || !file.Write(bytes) || !file.Commit())
+        throw ArchiveBuildError(file.ErrorText());
 }

@@ -2,6 +2,7 @@
 
 #include "imaging/DirectBmpControl.h"
 #include "imaging/PictureLoader.h"
+#include "platform/FileReplace.h"
 #include "platform/ReadOnlyFile.h"
 #include "scenario/ScenarioRecord.h"
 #include "sound/WaveFormat.h"
@@ -15,13 +16,11 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <cstdio>
 #include <map>
 #include <memory>
 #include <optional>
-#include <random>
 #include <set>
+#include <span>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -62,79 +61,18 @@ std::string EntryName(uint32_t tag, uint32_t id)
     throw UnpackError(EntryName(tag, id) + ": " + reason, true);
 }
 
-std::string ErrnoText(int error)
+// The message names the file, not an entry.
+[[noreturn]] void OutputFails(const FileReplacement& file)
 {
-    return std::generic_category().message(error);
+    throw UnpackError(file.ErrorText(), false);
 }
-
-// A new file beside the target, renamed over it on Commit and removed when
-// abandoned: the target is either as it was or the whole new file.
-class ReplacingOutput {
-public:
-    explicit ReplacingOutput(fs::path target) : target_(std::move(target))
-    {
-        std::random_device random;
-        for (int attempt = 0; attempt < 16 && !file_; ++attempt) {
-            char suffix[32];
-            std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(random()));
-            fs::path candidate = target_;
-            candidate += suffix;
-            errno = 0;
-            file_ = std::fopen(candidate.string().c_str(), "wbx");  // x: never take over a file that is there
-            if (file_) {
-                temporary_ = candidate;
-            } else if (errno != EEXIST) {
-                throw UnpackError(Name() + ": cannot create a file there: " + ErrnoText(errno), false);
-            }
-        }
-        if (!file_) throw UnpackError(Name() + ": cannot create a temporary file beside it", false);
-    }
-    ~ReplacingOutput()
-    {
-        if (file_) std::fclose(file_);
-        if (!temporary_.empty()) {
-            std::error_code ignored;
-            fs::remove(temporary_, ignored);
-        }
-    }
-    ReplacingOutput(const ReplacingOutput&) = delete;
-    ReplacingOutput& operator=(const ReplacingOutput&) = delete;
-
-    void Write(const uint8_t* bytes, size_t length)
-    {
-        errno = 0;
-        if (length > 0 && std::fwrite(bytes, 1, length, file_) != length)
-            throw UnpackError(Name() + ": cannot write: " + ErrnoText(errno), false);
-    }
-    void Commit()
-    {
-        errno = 0;
-        const bool flushed = std::fflush(file_) == 0 && !std::ferror(file_);
-        const int flushError = errno;
-        const bool closed = std::fclose(file_) == 0;
-        const int closeError = errno;
-        file_ = nullptr;
-        if (!flushed || !closed)
-            throw UnpackError(Name() + ": cannot write: " + ErrnoText(flushed ? closeError : flushError), false);
-        std::error_code error;
-        fs::rename(temporary_, target_, error);
-        if (error) throw UnpackError(Name() + ": cannot replace it with the new file: " + error.message(), false);
-        temporary_.clear();
-    }
-
-private:
-    std::string Name() const { return target_.string(); }
-
-    fs::path target_;
-    fs::path temporary_;
-    FILE* file_ = nullptr;
-};
 
 void WriteWholeFile(const fs::path& target, const std::string& text)
 {
-    ReplacingOutput output(target);
-    output.Write(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-    output.Commit();
+    FileReplacement file;
+    if (!file.Open(target) || !file.Write(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size())) ||
+        !file.Commit())
+        OutputFails(file);
 }
 
 void PrepareDirectory(const fs::path& directory, bool force)
@@ -285,7 +223,8 @@ private:
     // Copies [offset, end of entry) into a file, piece by piece.
     void CopyToFile(const EntryRecord& record, uint32_t tag, int64_t offset, const fs::path& target)
     {
-        ReplacingOutput output(target);
+        FileReplacement output;
+        if (!output.Open(target)) OutputFails(output);
         ResCursor cursor{record, 0};
         if (ResCursorSeek(archive_, cursor, offset) < 0) EntryFails(tag, record.id, "the entry cannot be read");
         std::vector<uint8_t> piece(CopyPiece);
@@ -293,10 +232,10 @@ private:
             const int64_t want = std::min<int64_t>(left, static_cast<int64_t>(piece.size()));
             if (ResCursorRead(archive_, cursor, piece.data(), want) != want)
                 EntryFails(tag, record.id, "the entry cannot be read");
-            output.Write(piece.data(), static_cast<size_t>(want));
+            if (!output.Write(std::span(piece.data(), static_cast<size_t>(want)))) OutputFails(output);
             left -= want;
         }
-        output.Commit();
+        if (!output.Commit()) OutputFails(output);
     }
 
     void UnpackPicture(PictureLocator locator, const EntryRecord& record)

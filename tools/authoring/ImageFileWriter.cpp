@@ -1,23 +1,13 @@
 #include "tools/authoring/ImageFileWriter.h"
 
+#include "platform/FileReplace.h"
+
 #include <zlib.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <functional>
-#include <random>
 #include <string>
-#include <system_error>
-
-#include <fcntl.h>
-#ifdef _WIN32
-#include <io.h>
-#include <sys/stat.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -217,96 +207,6 @@ void Encode(const DirectBmpControl& buffer, ImageFileFormat format, const ByteSi
     }
 }
 
-std::string ErrnoText(int error)
-{
-    return std::generic_category().message(error);
-}
-
-// A new file beside the target that replaces it on Commit and is removed
-// when abandoned, so that the target is either the old file or the whole new
-// one.
-class ReplacingFile {
-public:
-    explicit ReplacingFile(const std::filesystem::path& target) : target_(target)
-    {
-        std::random_device random;
-        for (int attempt = 0; attempt < 16 && !file_; ++attempt) {
-            char suffix[32];
-            std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(random()));
-            std::filesystem::path candidate = target;
-            candidate += suffix;
-#ifdef _WIN32
-            const int descriptor = _wopen(candidate.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-#else
-            const int descriptor = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-#endif
-            if (descriptor < 0) {
-                if (errno == EEXIST) continue;
-                throw ImageFileError(Name() + ": cannot create a file there: " + ErrnoText(errno));
-            }
-#ifdef _WIN32
-            file_ = _fdopen(descriptor, "wb");
-#else
-            file_ = fdopen(descriptor, "wb");
-#endif
-            if (!file_) {
-                const int error = errno;
-#ifdef _WIN32
-                _close(descriptor);
-#else
-                close(descriptor);
-#endif
-                Discard(candidate);
-                throw ImageFileError(Name() + ": cannot write: " + ErrnoText(error));
-            }
-            temporary_ = candidate;
-        }
-        if (!file_) throw ImageFileError(Name() + ": cannot create a temporary file beside it");
-    }
-
-    ~ReplacingFile()
-    {
-        if (file_) std::fclose(file_);
-        if (!temporary_.empty()) Discard(temporary_);
-    }
-    ReplacingFile(const ReplacingFile&) = delete;
-    ReplacingFile& operator=(const ReplacingFile&) = delete;
-
-    void Write(const uint8_t* bytes, size_t length)
-    {
-        // The caller puts the file's name in front.
-        if (std::fwrite(bytes, 1, length, file_) != length) throw ImageFileError("cannot write: " + ErrnoText(errno));
-    }
-
-    void Commit()
-    {
-        const bool flushed = std::fflush(file_) == 0 && !std::ferror(file_);
-        const int flushError = errno;
-        const bool closed = std::fclose(file_) == 0;
-        const int closeError = errno;
-        file_ = nullptr;
-        if (!flushed || !closed)
-            throw ImageFileError(Name() + ": cannot write: " + ErrnoText(flushed ? closeError : flushError));
-        std::error_code error;
-        std::filesystem::rename(temporary_, target_, error);
-        if (error) throw ImageFileError(Name() + ": cannot replace it with the new file: " + error.message());
-        temporary_.clear();
-    }
-
-private:
-    std::string Name() const { return target_.string(); }
-
-    static void Discard(const std::filesystem::path& path)
-    {
-        std::error_code ignored;
-        std::filesystem::remove(path, ignored);
-    }
-
-    std::filesystem::path target_;
-    std::filesystem::path temporary_;
-    FILE* file_ = nullptr;
-};
-
 }  // namespace
 
 std::optional<ImageFileFormat> ImageFileFormatFor(const std::filesystem::path& path)
@@ -329,11 +229,15 @@ std::vector<uint8_t> EncodeImage(const DirectBmpControl& buffer, ImageFileFormat
 void WriteImageFile(const std::filesystem::path& path, const DirectBmpControl& buffer, ImageFileFormat format)
 {
     CheckBuffer(buffer, path.string() + ": ");
-    ReplacingFile file(path);
+    FileReplacement file;
+    if (!file.Open(path)) throw ImageFileError(file.ErrorText());
     try {
-        Encode(buffer, format, [&file](const uint8_t* data, size_t length) { file.Write(data, length); });
+        Encode(buffer, format, [&file](const uint8_t* data, size_t length) {
+            if (!file.Write(std::span(data, length))) throw ImageFileError(file.ErrorText());
+        });
     } catch (const ImageFileError& error) {
+        if (file.Failed()) throw;  // the file's own message names it already
         throw ImageFileError(path.string() + ": " + error.what());
     }
-    file.Commit();
+    if (!file.Commit()) throw ImageFileError(file.ErrorText());
 }

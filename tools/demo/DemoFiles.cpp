@@ -4,36 +4,18 @@
 // output memory belongs to libjpeg (jpeg_mem_dest) until the job is destroyed.
 #include "tools/demo/DemoFiles.h"
 
+#include "platform/FileReplace.h"
+
 #include <csetjmp>
 #include <cstdio>  // jpeglib.h needs FILE and size_t declared first
 #include <cstdlib>
-#include <fstream>
-#include <system_error>
 
 #include <jpeglib.h>
 
 void WriteWholeFile(const std::filesystem::path& path, std::span<const uint8_t> bytes)
 {
-    std::filesystem::path temporary = path;
-    temporary += ".part";
-    {
-        std::ofstream output(temporary, std::ios::binary | std::ios::trunc);
-        if (!output) throw DemoFileError(path.string() + ": cannot create the file");
-        output.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        output.close();
-        if (!output) {
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            throw DemoFileError(path.string() + ": cannot write the file");
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        throw DemoFileError(path.string() + ": cannot rename the finished file: " + error.message());
-    }
+    FileReplacement file;
+    if (!file.Open(path) || !file.Write(bytes) || !file.Commit()) throw DemoFileError(file.ErrorText());
 }
 
 void WriteWholeFile(const std::filesystem::path& path, const std::string& text)

@@ -1,15 +1,11 @@
 #include "tools/scrtool/ToolSupport.h"
 
 #include "imaging/DirectBmpControl.h"
+#include "platform/StandardStreams.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
 
 namespace {
 
@@ -191,7 +187,5 @@ std::string ToolSizeText(const ToolSize& size)
 
 void SetBinaryStdout()
 {
-#ifdef _WIN32
-    _setmode(_fileno(stdout), _O_BINARY);
-#endif
+    SetStandardOutputBinary();
 }
