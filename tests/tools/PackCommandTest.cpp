@@ -567,8 +567,10 @@ TEST_F(PackCommandTest, AppendsTheArchiveToAProgram)
     // With the byte-order mark that Windows editors put in front.
     WriteText(folder_ / "scenario.txt", std::string("\xEF\xBB\xBF") + ScenarioText);
     const std::vector<uint8_t> scenarioEntry = ScenarioEntryBytes(std::string_view(ScenarioText));
-    const std::string manifest =
-        "[archive]\nkey-seed = 99\n[scenario]\nfile = \"scenario.txt\"\n[[sound]]\nid = 7\nfile = \"chime.wav\"\n";
+    // Picture 1 too, which the scenario shows: pack would warn without it.
+    WriteBytes(folder_ / "one.png", PngOf(Stripes(8, 6, SixteenColours())));
+    const std::string manifest = "[archive]\nkey-seed = 99\n[scenario]\nfile = \"scenario.txt\"\n"
+                                 "[[picture]]\nid = 1\nfile = \"one.png\"\n[[sound]]\nid = 7\nfile = \"chime.wav\"\n";
 
     struct Case {
         const char* out;
@@ -703,7 +705,7 @@ TEST_F(PackCommandTest, FailuresNameTheFileAndLeaveNoOutput)
     // A folder that does not exist.
     WriteText(folder_ / "manifest.toml", good);
     EXPECT_EQ(Run({"pack", "manifest.toml", "-o", "nowhere/show.brsc"}).err,
-              "scrtool: nowhere/show.brsc: cannot create a file there: No such file or directory\n");
+              "scrtool: nowhere/show.brsc: cannot create a file in nowhere: No such file or directory\n");
 }
 
 TEST_F(PackCommandTest, CommandLineMistakesAreUsageErrors)

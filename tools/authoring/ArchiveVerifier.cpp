@@ -100,13 +100,13 @@ private:
         }
     }
 
-    void Problem(VerifyCheck check, uint32_t tag, uint32_t id, std::string reason)
+    void Problem(VerifyCheck check, uint32_t tag, uint32_t id, std::string reason, int record = -1)
     {
-        report_.problems.push_back({check, tag, id, std::move(reason)});
+        report_.problems.push_back({check, tag, id, std::move(reason), record});
     }
-    void Warn(VerifyCheck check, uint32_t tag, uint32_t id, std::string reason)
+    void Warn(VerifyCheck check, uint32_t tag, uint32_t id, std::string reason, int record = -1)
     {
-        report_.warnings.push_back({check, tag, id, std::move(reason)});
+        report_.warnings.push_back({check, tag, id, std::move(reason), record});
     }
 
     // True when the entry was one this verifier checks.
@@ -338,16 +338,20 @@ private:
         const std::string range = "0 to " + std::to_string(count - 1);
         for (size_t index = 0; index < scenario->Records.size(); ++index) {
             const ScenarioRecord& r = scenario->Records[index];
+            const int recordIndex = static_cast<int>(index);
             const std::string at = "record " + std::to_string(index) + ": ";
+            const auto recordProblem = [&](const std::string& reason) {
+                Problem(VerifyCheck::Scenario, ResTagScenario, ScenarioEntryId, reason, recordIndex);
+            };
             const auto wordSlot = [&](uint8_t flag, int16_t argument, const char* name) {
                 if ((r.ArgFlags & flag) && (argument < 0 || argument >= ScenarioSettingsWordSlots))
-                    problem(at + name + " names settings word slot " + std::to_string(argument) + " (slots are 0 to " +
-                            std::to_string(ScenarioSettingsWordSlots - 1) + ")");
+                    recordProblem(at + name + " names settings word slot " + std::to_string(argument) +
+                                  " (slots are 0 to " + std::to_string(ScenarioSettingsWordSlots - 1) + ")");
             };
             const auto target = [&](int32_t value) {
                 const int16_t record = static_cast<int16_t>(static_cast<uint32_t>(value) & 0xFFFF);
                 if (record < 0 || record >= count)
-                    problem(at + "jump target " + std::to_string(record) + " is not a record (" + range + ")");
+                    recordProblem(at + "jump target " + std::to_string(record) + " is not a record (" + range + ")");
             };
             switch (r.Code) {
             case ScenarioCode::Wait:
@@ -360,28 +364,30 @@ private:
             case ScenarioCode::ShowPicture:
                 wordSlot(ScenarioArg1FromSettings, r.Arg1, "Arg1");
                 if (!(r.ArgFlags & ScenarioArg1FromSettings) && (r.Arg1 < 0 || r.Arg1 > 4))
-                    problem(at + "speed " + std::to_string(r.Arg1) + " is outside 0 to 4");
+                    recordProblem(at + "speed " + std::to_string(r.Arg1) + " is outside 0 to 4");
                 if (!pictureIds_.count(static_cast<uint32_t>(r.Values[0])))
                     Warn(VerifyCheck::Scenario, ResTagScenario, ScenarioEntryId,
-                         at + "shows picture " + std::to_string(r.Values[0]) + ", which the archive does not hold");
-                for (int slot = 1; slot <= 3 && r.Values[slot] != 0; ++slot) WarnMissingSound(at, r.Values[slot]);
+                         at + "shows picture " + std::to_string(r.Values[0]) + ", which the archive does not hold",
+                         recordIndex);
+                for (int slot = 1; slot <= 3 && r.Values[slot] != 0; ++slot)
+                    WarnMissingSound(recordIndex, at, r.Values[slot]);
                 break;
             case 4:
             case ScenarioCode::PlaySound:
                 if (r.ValueFlags & ScenarioValue0FromSettings) {
                     if (r.Values[0] < 0 || r.Values[0] >= ScenarioSettingsValueSlots)
-                        problem(at + "Values[0] names settings value slot " + std::to_string(r.Values[0]) +
-                                " (slots are 0 to " + std::to_string(ScenarioSettingsValueSlots - 1) + ")");
+                        recordProblem(at + "Values[0] names settings value slot " + std::to_string(r.Values[0]) +
+                                      " (slots are 0 to " + std::to_string(ScenarioSettingsValueSlots - 1) + ")");
                 } else if (r.Code == ScenarioCode::PlaySound) {
-                    WarnMissingSound(at, r.Values[0]);
+                    WarnMissingSound(recordIndex, at, r.Values[0]);
                 }
                 break;
             case ScenarioCode::Jump: target(r.Values[0]); break;
             case ScenarioCode::RandomJump: {
                 const int targets = r.Arg1 % 4;  // with the sign of Arg1, as the player takes it
                 if (targets < 1) {
-                    problem(at + "random jump with Arg1 " + std::to_string(r.Arg1) +
-                            " has no targets (Arg1 mod 4 must be 1 to 3)");
+                    recordProblem(at + "random jump with Arg1 " + std::to_string(r.Arg1) +
+                                  " has no targets (Arg1 mod 4 must be 1 to 3)");
                     break;
                 }
                 for (int i = 0; i < targets; ++i) target(r.Values[static_cast<size_t>(i)]);
@@ -392,11 +398,11 @@ private:
         }
     }
 
-    void WarnMissingSound(const std::string& at, int32_t id)
+    void WarnMissingSound(int record, const std::string& at, int32_t id)
     {
         if (!soundIds_.count(static_cast<uint32_t>(id)))
             Warn(VerifyCheck::Scenario, ResTagScenario, ScenarioEntryId,
-                 at + "names sound " + std::to_string(id) + ", which the archive does not hold");
+                 at + "names sound " + std::to_string(id) + ", which the archive does not hold", record);
     }
 
     void CheckInformation(PictureLocator locator, const EntryRecord& record)

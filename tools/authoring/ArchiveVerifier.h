@@ -42,6 +42,10 @@ struct VerifyFinding {
     uint32_t tag = 0;
     uint32_t id = 0;
     std::string reason;  // e.g. "picture does not decode (640x480, depth 8, lzss)"
+    // The scenario record a finding is about (its reason then starts with
+    // "record N: "), so that pack can point at the line of the scenario
+    // text; -1 for anything else.
+    int record = -1;
 };
 
 struct VerifyGroup {

@@ -1,48 +1,17 @@
 // Manifest: the hand-written TOML file that says what goes into an archive
 // (scrtool pack reads it; scrtool unpack writes one with WriteManifest).
+// Every table and key, with its default and range, is described for authors
+// in docs/manifest.md.
 //
-// A complete example; every key is shown, the comments give defaults and
-// ranges:
-//
-//   [archive]                        # the whole table is optional
-//   identification = 0               # identification A, 0..0xFFFFFFFF (default 0)
-//   kind = 0x8CB9AFB2                # identification B (default 0x8CB9AFB2)
-//   key-seed = 0x4B534231            # 0 = nothing encrypted (default 0)
-//   block-size = 2048                # encryption block: 256..32768, a power of two (default 2048)
-//   interleave = 2                   # every 2nd, 4th, 8th or 16th block encrypted (default 2)
-//   encryption = "whole"             # mode of entries that name none (default "whole"):
-//                                    # "plain" | "head" | "interleaved" | "whole", or 0..3
-//
-//   [information]                    # optional: without it the archive has no information entry
-//   name = "紙芝居スクリーンセーバー"   # each line optional; Shift-JIS bytes at most:
-//   version = "Version 1.0"          #   name 47, version 31, each notice 47
-//   notice = ["(C) 2026 Example", "All rights reserved."]   # 0 to 2 lines, or one string
-//   about-picture = 1                # id of a [[picture]], 0 = none (default 0)
-//   encryption = "plain"             # optional, as in [archive]
-//
-//   [scenario]                       # optional: without it the archive has no scenario
-//   file = "scenario.txt"            # required
-//   encryption = "whole"             # optional
-//
-//   [[picture]]                      # any number of them
-//   id = 1                           # required, 0..0xFFFFFFFF, unique among pictures
-//   file = "pictures/dawn.png"       # required: .png, .jpg or .jpeg
-//   storage = "zlib"                 # "raw" | "lzss" | "zlib" | "jpeg"
-//                                    # (default "jpeg" for a JPEG file, else "zlib";
-//                                    #  "jpeg" stores a JPEG file's stream as it is)
-//   depth = 24                       # 1, 4, 8, 16, 24 or 32 (default 24); "jpeg": 16, 24 or 32
-//   palette = "quantise"             # depths 1, 4, 8 only: "quantise" | "grey" (default "quantise")
-//   encryption = "head"              # optional
-//
-//   [[sound]]                        # any number of them
-//   id = 1021                        # required, 0..0xFFFFFFFF, unique among sounds
-//   file = "sounds/chime.wav"        # required
-//   encryption = "interleaved"       # optional
-//
-// File names are relative to the manifest's folder (or absolute). Every key
-// of a table must be one listed here, with the type and range shown; the
-// information lines must have a Shift-JIS form and fit their fields (see
-// InformationBlock.h). Numbers may be written in hex (0x...) as TOML allows.
+// Reading checks everything that can be told without opening the files it
+// names: every key of a table must be a known one, with its type and range;
+// the information lines must have a Shift-JIS form and fit their fields
+// (InformationBlock.h); storage, depth and palette must go together; ids are
+// unique within pictures and within sounds; the about picture must be one of
+// the manifest's pictures, and stored as zlib only at depth 32 (the settings
+// dialog loads it as 32 bits, and zlib rows of another depth come out of
+// that load unconverted). File names are resolved against the manifest's
+// folder; the files themselves are read by the archive builder.
 //
 // Every problem throws a ManifestError whose text is "FILE:LINE: message",
 // where FILE is the manifest's path as given and LINE the line of the key,

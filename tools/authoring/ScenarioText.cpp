@@ -108,6 +108,7 @@ struct LabelInfo {
 
 class Compiler {
 public:
+    explicit Compiler(std::vector<int>* recordLines) : recordLines_(recordLines) {}
     Scenario Run(std::string_view text);
 
 private:
@@ -137,6 +138,7 @@ private:
     std::vector<PendingTarget> targets_;
     bool headerGiven_ = false;
     int line_ = 0;
+    std::vector<int>* recordLines_;  // optional
 };
 
 Scenario Compiler::Run(std::string_view text)
@@ -229,6 +231,7 @@ void Compiler::CompileLine(std::string_view line)
     // can note which record they belong to.
     scenario_.Records.push_back({});
     scenario_.Records.back() = CompileCommand(std::move(tokens));
+    if (recordLines_) recordLines_->push_back(line_);
 }
 
 void Compiler::CompileHeader(const std::vector<std::string_view>& tokens)
@@ -613,9 +616,10 @@ std::string Raw(const ScenarioRecord& r, size_t count)
 
 }  // namespace
 
-Scenario CompileScenarioText(std::string_view text)
+Scenario CompileScenarioText(std::string_view text, std::vector<int>* recordLines)
 {
-    return Compiler().Run(text);
+    if (recordLines) recordLines->clear();
+    return Compiler(recordLines).Run(text);
 }
 
 std::string DescribeScenario(const Scenario& scenario)

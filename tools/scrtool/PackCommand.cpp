@@ -1,15 +1,24 @@
-// scrtool pack MANIFEST -o OUT [--append-to EXE]: an archive built from a
-// manifest, as a side file or appended to a copy of the program.
+// scrtool pack MANIFEST -o OUT [--append-to EXE] [--strict]: an archive
+// built from a manifest, as a side file or appended to a copy of the
+// program, and checked by the verifier before it is written.
 
 #include "tools/scrtool/ToolSupport.h"
 
 #ifdef KAMISHIBAI_HAVE_MANIFEST
+#include "platform/ReadOnlyFile.h"
 #include "tools/authoring/ArchiveBuilder.h"
+#include "tools/authoring/ArchiveVerifier.h"
 #include "tools/authoring/Manifest.h"
+#include "tools/authoring/ScenarioText.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <optional>
+#include <span>
+#include <string_view>
 #include <system_error>
 
 #ifdef _WIN32
@@ -24,9 +33,11 @@
 int RunPack(const std::vector<std::string>& arguments);
 extern const char* const PackHelp;
 extern const char* const PackOptions[];
+extern const char* const PackFlags[];
 
 const char* const PackHelp =
     "usage: scrtool pack MANIFEST -o OUT [--append-to EXE]\n"
+    "       scrtool pack MANIFEST -o OUT [--append-to EXE] --strict\n"
     "\n"
     "Builds an archive from the TOML manifest MANIFEST and writes it to OUT.\n"
     "\n"
@@ -35,7 +46,8 @@ const char* const PackHelp =
     "information block, the scenario text file, the pictures (PNG or JPEG, with\n"
     "storage raw, lzss, zlib or jpeg and a depth of 1, 4, 8, 16, 24 or 32 bits)\n"
     "and the sounds (RIFF WAVE files, stored as they are). File names in it are\n"
-    "relative to the manifest's folder. A small example:\n"
+    "relative to the manifest's folder (docs/manifest.md describes every key,\n"
+    "docs/scenario-text.md the scenario text). A small example:\n"
     "\n"
     "  [archive]\n"
     "  key-seed = 0x4B534231\n"
@@ -62,6 +74,22 @@ const char* const PackHelp =
     "With --append-to EXE, OUT is a copy of the program EXE with the archive\n"
     "appended, which the saver finds in its own file; OUT may be EXE itself.\n"
     "\n"
+    "Before OUT is written, the archive is checked as 'scrtool verify' checks\n"
+    "it. What verify would warn about or refuse gets a warning line on\n"
+    "standard error, with the scenario text's line where there is one:\n"
+    "  scrtool: scenario.txt:7: warning: record 3: shows picture 1002, which\n"
+    "      the archive does not hold\n"
+    "These are: a picture the scenario shows or a sound it plays that the\n"
+    "manifest does not hold, a jump or random jump to a record the scenario does\n"
+    "not have (written with 'raw'), a settings slot or speed out of range, no\n"
+    "scenario at all, and an archive identification or kind other than 0 and\n"
+    "0x8CB9AFB2, the only ones the saver and verify open. The archive is\n"
+    "written all the same.\n"
+    "\n"
+    "  --strict    any warning fails the pack: after the warnings, one line\n"
+    "              says that OUT was not written; exit status 1, and an OUT\n"
+    "              that exists is left as it was\n"
+    "\n"
     "OUT is written to a temporary file beside it that replaces it only when\n"
     "complete; on failure OUT is left as it was. A failure prints one line\n"
     "naming the file at fault (with its line for the manifest and the\n"
@@ -69,6 +97,7 @@ const char* const PackHelp =
     "per entry shows the progress.\n";
 
 const char* const PackOptions[] = {"-o", "--output", "--append-to", nullptr};
+const char* const PackFlags[] = {"--strict", nullptr};
 
 #ifdef KAMISHIBAI_HAVE_MANIFEST
 
@@ -83,6 +112,138 @@ bool StderrIsTerminal()
 #endif
 }
 
+// The built archive as the reader's file, without a copy: an archive
+// appended to a program may be large.
+class ArchiveBytesFile final : public ReadOnlyFile {
+public:
+    explicit ArchiveBytesFile(std::span<const uint8_t> bytes) : bytes_(bytes) {}
+
+    bool Seek(uint64_t offset) override
+    {
+        position_ = offset;
+        return true;
+    }
+    int64_t Read(void* destination, size_t length) override
+    {
+        if (position_ >= bytes_.size()) return 0;
+        const auto count = static_cast<size_t>(std::min<uint64_t>(length, bytes_.size() - position_));
+        if (count != 0) std::memcpy(destination, bytes_.data() + position_, count);
+        position_ += count;
+        return static_cast<int64_t>(count);
+    }
+    int64_t Size() override { return static_cast<int64_t>(bytes_.size()); }
+
+private:
+    std::span<const uint8_t> bytes_;
+    uint64_t position_ = 0;
+};
+
+struct PackWarning {
+    std::string where;  // "FILE" or "FILE:LINE"
+    std::string text;
+};
+
+// A source file as the builder names it in messages: joined with the
+// manifest's folder, so that the name makes sense from where pack was run.
+std::string ShownName(const Manifest& manifest, const ManifestFile& file)
+{
+    const std::filesystem::path given(file.given);
+    if (given.is_absolute()) return file.given;
+    return (manifest.path.parent_path() / given).lexically_normal().string();
+}
+
+// The line of each record's command in the manifest's scenario text, or
+// nothing when it cannot be read again (the archive already holds it, so
+// the findings are still worth showing without lines).
+std::vector<int> ScenarioRecordLines(const Manifest& manifest)
+{
+    std::vector<int> lines;
+    if (!manifest.scenario) return lines;
+    try {
+        const std::vector<uint8_t> bytes =
+            ReadSourceFile(manifest.scenario->file.resolved, ShownName(manifest, manifest.scenario->file));
+        std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // skipped by the builder as well
+        CompileScenarioText(text, &lines);
+    } catch (const std::exception&) {
+        lines.clear();
+    }
+    return lines;
+}
+
+std::string Hex32(uint32_t value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
+    return text;
+}
+
+// What the verifier finds in the built archive, placed where the author
+// wrote it, and an identity that the saver would not open.
+std::vector<PackWarning> CheckBuiltArchive(const Manifest& manifest, std::span<const uint8_t> archiveBytes,
+                                           bool appended)
+{
+    std::vector<PackWarning> warnings;
+    const std::string manifestName = manifest.path.string();
+    const ManifestArchive& identity = manifest.archive;
+    if (identity.identificationA != 0 || identity.kind != ResArchiveKind) {
+        std::string text;
+        if (identity.identificationA != 0)
+            text = "archive.identification is " + std::to_string(identity.identificationA);
+        if (identity.kind != ResArchiveKind)
+            text += (text.empty() ? "" : " and ") + ("archive.kind is " + Hex32(identity.kind));
+        text += ", but the saver and scrtool verify open only archives of identification 0 and kind " +
+                Hex32(ResArchiveKind);
+        warnings.push_back({manifestName, text});
+    }
+
+    // The archive's own identity, so that its entries are checked whatever
+    // the warning above says.
+    ResArchive archive;
+    const int opened = ResOpenFile(archive, std::make_unique<ArchiveBytesFile>(archiveBytes), manifest.path,
+                                   appended ? ResEmbedding::ProgramFile : ResEmbedding::SideFile,
+                                   identity.identificationA, identity.kind);
+    if (opened != ResErrorNone) {
+        const char* meaning = ResErrorMeaning(opened);
+        warnings.push_back({manifestName, std::string("the archive as built does not open again: ") +
+                                              (meaning ? meaning : "unknown error") + ": " +
+                                              ResOpenFailureText(archive.openFailure)});
+        return warnings;
+    }
+    const VerifyReport report = VerifyArchive(archive);
+
+    const auto recordsNamed = [](const std::vector<VerifyFinding>& findings) {
+        return std::any_of(findings.begin(), findings.end(), [](const VerifyFinding& f) { return f.record >= 0; });
+    };
+    const std::vector<int> recordLines = recordsNamed(report.problems) || recordsNamed(report.warnings)
+                                             ? ScenarioRecordLines(manifest)
+                                             : std::vector<int>();
+    const std::string scenarioName = manifest.scenario ? ShownName(manifest, manifest.scenario->file) : manifestName;
+    const auto add = [&](const VerifyFinding& finding, const char* suffix) {
+        PackWarning warning;
+        if (finding.check == VerifyCheck::Scenario && report.hasScenario) {
+            warning.where = scenarioName;
+            if (finding.record >= 0 && static_cast<size_t>(finding.record) < recordLines.size())
+                warning.where += ":" + std::to_string(recordLines[static_cast<size_t>(finding.record)]);
+            warning.text = finding.reason;
+        } else if (finding.check == VerifyCheck::Scenario || finding.check == VerifyCheck::Information) {
+            warning.where = manifestName;
+            warning.text = finding.reason;
+        } else {
+            // Pictures and sounds the builder made: as verify names them.
+            warning.where = manifestName;
+            warning.text = FormatTag(finding.tag);
+            if (finding.check != VerifyCheck::Index) warning.text += " " + std::to_string(finding.id);
+            warning.text += ": " + finding.reason;
+        }
+        warning.text += suffix;
+        warnings.push_back(std::move(warning));
+    };
+    for (const VerifyFinding& problem : report.problems) add(problem, " (scrtool verify fails on this)");
+    for (const VerifyFinding& warning : report.warnings) add(warning, "");
+    return warnings;
+}
+
 }  // namespace
 
 int RunPack(const std::vector<std::string>& arguments)
@@ -90,8 +251,13 @@ int RunPack(const std::vector<std::string>& arguments)
     const std::string& manifestPath = arguments[0];
     std::optional<std::string> outPath;
     std::optional<std::string> programPath;
+    bool strict = false;
     for (size_t i = 1; i + 1 < arguments.size(); i += 2) {
         const std::string& option = arguments[i];
+        if (option == "--strict") {
+            strict = true;
+            continue;
+        }
         const bool program = option == "--append-to";
         std::optional<std::string>& target = program ? programPath : outPath;
         if (target) return ReportUsage("pack", program ? "option '--append-to' given twice" : "the output (-o) is given twice");
@@ -123,6 +289,15 @@ int RunPack(const std::vector<std::string>& arguments)
                 std::fflush(stderr);
             };
         const std::vector<uint8_t> archive = BuildManifestArchive(manifest, program, progress);
+        const std::vector<PackWarning> warnings = CheckBuiltArchive(manifest, archive, !program.empty());
+        for (const PackWarning& warning : warnings)
+            std::fprintf(stderr, "scrtool: %s: warning: %s\n", warning.where.c_str(), warning.text.c_str());
+        std::fflush(stderr);
+        if (strict && !warnings.empty()) {
+            ReportError(*outPath + ": not written: --strict, and " + std::to_string(warnings.size()) +
+                        (warnings.size() == 1 ? " warning" : " warnings"));
+            return ExitFailure;
+        }
         WriteFileReplacing(*outPath, archive, permissions);
     } catch (const ManifestError& error) {
         ReportError(error.what());

@@ -14,6 +14,7 @@
 int RunPack(const std::vector<std::string>& arguments);
 extern const char* const PackHelp;
 extern const char* const PackOptions[];
+extern const char* const PackFlags[];
 // verify (VerifyCommand.cpp) and unpack (UnpackCommand.cpp).
 int RunVerify(const std::vector<std::string>& arguments);
 extern const char* const VerifyHelp;
@@ -38,7 +39,7 @@ const ToolCommand Commands[] = {
     {"list", "list the entries of an archive", ListHelp, 1, RunList},
     {"cat", "write an entry's data to standard output", CatHelp, 3, RunCat},
     {"picture", "write a picture, as loaded or as placed, to a PNG or PAM file", PictureHelp, 3, RunPicture, PictureOptions},
-    {"pack", "build an archive from a manifest", PackHelp, 1, RunPack, PackOptions},
+    {"pack", "build an archive from a manifest", PackHelp, 1, RunPack, PackOptions, PackFlags},
     {"unpack", "write an archive's entries and a manifest into a folder", UnpackHelp, 2, RunUnpack, nullptr, UnpackFlags},
     {"verify", "check every entry of an archive", VerifyHelp, 1, RunVerify},
     {"play", "run the slide show on virtual time and trace it", PlayHelp, 1, RunPlay, PlayOptions},
