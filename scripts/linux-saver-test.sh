@@ -40,8 +40,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   exit 2
 fi
 
-all_cases=(window-first-picture full-first-picture window-resized trace-timing window-input window-escape full-key full-click full-move-100 full-move-101
-           sigterm window-id window-id-missing banner settings-file settings-options sound-samples)
+all_cases=(window-first-picture full-first-picture window-resized trace-timing window-input window-escape
+           window-close full-key full-click full-move-100 full-move-101 sigterm window-id window-id-missing banner settings-file settings-options sound-samples)
 if [ $# -gt 0 ]; then cases=("$@"); else cases=("${all_cases[@]}"); fi
 for name in "${cases[@]}"; do
   [[ " ${all_cases[*]} " == *" $name "* ]] || { echo "linux-saver-test: no case '$name' (cases: ${all_cases[*]})" >&2; exit 2; }
@@ -246,6 +246,16 @@ run_case() {
     sleep 0.5
     xdotool key --window "$window" Escape
     ended_within 5000 || { reason="Escape did not end it"; return 1; }
+    ;;
+  window-close)
+    # Closing the window (the window manager's close button) ends it.
+    start_saver --window 320x240 --archive "$demo" --sound off
+    local window
+    window=$(wait_window Kamishibai) || { reason="no window"; return 1; }
+    sleep 0.5
+    "$host" --close "$window"
+    ended_within 5000 || { reason="closing the window did not end it"; return 1; }
+    [ "$saver_status" -eq 0 ] || { reason="exit status $saver_status"; return 1; }
     ;;
   full-key | full-click | full-move-100 | full-move-101)
     start_saver --archive "$demo" --sound off
