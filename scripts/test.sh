@@ -24,6 +24,8 @@ cmake --build --preset tsan -j"$jobs"
 ctest --preset tsan -j"$jobs"
 echo "=== the Linux saver on a private virtual screen ==="
 scripts/linux-saver-test.sh
+echo "=== the Linux saver as the screen-saver daemon's hack ==="
+scripts/xscreensaver-test.sh
 echo "=== win64 ==="
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j"$jobs"
