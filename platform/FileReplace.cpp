@@ -52,6 +52,15 @@ void FileReplacement::Abandon()
     written_ = 0;
 }
 
+void FileReplacement::Begin(const std::filesystem::path& target, const FileReplaceOptions& options)
+{
+    Abandon();
+    error_ = FileReplaceError{};
+    error_.target = target;
+    faults_ = options.faults;
+    target_ = target;
+}
+
 bool FileReplacement::Fail(FileReplaceFailure failure, std::error_code system)
 {
     Abandon();

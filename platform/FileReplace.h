@@ -118,6 +118,8 @@ public:
     const std::filesystem::path& NewFile() const { return newFile_; }
 
 private:
+    // Forgets an earlier replacement and starts this one's bookkeeping.
+    void Begin(const std::filesystem::path& target, const FileReplaceOptions& options);
     bool Fail(FileReplaceFailure failure, std::error_code system = {});
     // The platform's parts besides Open: each returns the operating
     // system's reason on failure.

@@ -49,11 +49,7 @@ bool CanOpenForWriting(const std::filesystem::path& path)
 
 bool FileReplacement::Open(const std::filesystem::path& target, const FileReplaceOptions& options)
 {
-    Abandon();
-    error_ = FileReplaceError{};
-    error_.target = target;
-    faults_ = options.faults;
-    target_ = target;
+    Begin(target, options);
 
     struct stat existing {};
     bool exists = ::lstat(target.c_str(), &existing) == 0;

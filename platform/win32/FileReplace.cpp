@@ -115,11 +115,7 @@ bool CanOpenForWriting(const std::filesystem::path& path)
 
 bool FileReplacement::Open(const std::filesystem::path& target, const FileReplaceOptions& options)
 {
-    Abandon();
-    error_ = FileReplaceError{};
-    error_.target = target;
-    faults_ = options.faults;
-    target_ = target;
+    Begin(target, options);
 
     DWORD attributes = GetFileAttributesW(target.c_str());
     bool exists = attributes != INVALID_FILE_ATTRIBUTES;
