@@ -9,7 +9,7 @@
 # stdout, a snapshot every 10 s in build/linux/play/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh build
 jobs="$(nproc)"
 cmake --preset linux >/dev/null
 cmake --build --preset linux -j"$jobs"

@@ -4,7 +4,8 @@
 # the Linux saver on a private Xvfb screen (scripts/linux-saver-test.sh),
 # then the Windows cross-build, whose scrtool.exe must play the demo under
 # Wine exactly as the Linux build does, and whose screen saver is checked
-# under Wine on a private virtual screen, as a user would see it. Set
+# under Wine on a private virtual screen, as a user would see it; in between,
+# the .deb and the Windows .zip are made and checked (scripts/package.sh). Set
 # KAMISHIBAI_WERROR=ON to treat warnings as errors (CI does).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -29,6 +30,9 @@ scripts/xscreensaver-test.sh
 echo "=== win64 ==="
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j"$jobs"
+# Of the builds above: little more than packing and unpacking.
+echo "=== packages ==="
+scripts/package.sh deb zip
 echo "=== the Windows build under Wine ==="
 scripts/wine-smoke.sh
 echo "=== the Windows screen saver under Wine ==="
