@@ -301,6 +301,23 @@ int ResClose(ResArchive& archive)
     return 0;
 }
 
+std::string ResTagText(uint32_t tag)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (int i = 0; i < 4; ++i) {
+        const auto byte = static_cast<uint8_t>(tag >> (8 * i));
+        if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
+            text += static_cast<char>(byte);
+        } else {
+            text += "\\x";
+            text += digits[byte >> 4];
+            text += digits[byte & 15];
+        }
+    }
+    return text;
+}
+
 int64_t ResFindGroup(ResArchive& archive, uint32_t tag)
 {
     if (!archive.hasIndex) return ResStatusNoIndex;
@@ -317,6 +334,19 @@ int64_t ResFindEntry(ResArchive& archive, int64_t groupIndex, uint32_t id)
     for (uint32_t entry = 0; entry < group->entryCount; ++entry)
         if (archive.entries[static_cast<size_t>(group->firstEntry + entry)].id == id) return entry;
     return ResStatusNotFound;
+}
+
+ResEntryLocation ResLocateEntry(ResArchive& archive, uint32_t tag, uint32_t id)
+{
+    ResEntryLocation location;
+    location.group = ResFindGroup(archive, tag);
+    location.entry = location.group < 0 ? location.group : ResFindEntry(archive, location.group, id);
+    if (location.entry < 0) {
+        archive.lastError = ResErrorNumber(location.entry);
+        return location;
+    }
+    location.record = ResEntryRecordOf(archive, location.group, location.entry);
+    return location;
 }
 
 const EntryRecord* ResEntryRecordOf(ResArchive& archive, int64_t groupIndex, int64_t entryIndex)

@@ -104,6 +104,10 @@ constexpr uint32_t ResTag(const char (&text)[5])
     return static_cast<uint32_t>(static_cast<uint8_t>(text[0])) | static_cast<uint32_t>(static_cast<uint8_t>(text[1])) << 8 |
            static_cast<uint32_t>(static_cast<uint8_t>(text[2])) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(text[3])) << 24;
 }
+// A tag as text for messages and listings: printable ASCII characters as they
+// are, any other byte (and the backslash, so that the text reads back
+// unambiguously) as \xNN in lower-case hex. ResTag("SGBm") gives "SGBm".
+std::string ResTagText(uint32_t tag);
 constexpr uint32_t ResTagScenario = ResTag("SSSc");
 constexpr uint32_t ResTagInformation = ResTag("SSIf");
 constexpr uint32_t ResTagPicture = ResTag("SGBm");
@@ -176,6 +180,24 @@ int ResClose(ResArchive& archive);
 
 int64_t ResFindGroup(ResArchive& archive, uint32_t tag);
 int64_t ResFindEntry(ResArchive& archive, int64_t groupIndex, uint32_t id);
+
+// Where ResLocateEntry found an entry: its group's index, its index within the
+// group and its record. When the lookup fails, record is null and `entry`
+// holds the status of the step that failed; `group` holds it too when the
+// group itself is missing (so group >= 0 there means: the group is there, the
+// entry is not).
+struct ResEntryLocation {
+    int64_t group = ResStatusNotFound;
+    int64_t entry = ResStatusNotFound;
+    const EntryRecord* record = nullptr;
+
+    bool Found() const { return record != nullptr; }
+};
+// The entry `id` of the group tagged `tag`: ResFindGroup, ResFindEntry and
+// ResEntryRecordOf in one call. A failed lookup stores its status's error
+// number in lastError (ResErrorNotFound for a missing group or entry); a
+// successful one leaves lastError alone.
+ResEntryLocation ResLocateEntry(ResArchive& archive, uint32_t tag, uint32_t id);
 const EntryRecord* ResEntryRecordOf(ResArchive& archive, int64_t groupIndex, int64_t entryIndex);
 int64_t ResSeekEntry(ResArchive& archive, int64_t groupIndex, int64_t entryIndex);
 int64_t ResReadAt(ResArchive& archive, int64_t groupIndex, int64_t entryIndex, int64_t offset, void* destination,

@@ -49,8 +49,12 @@ void ReadEntry(benchmark::State& state, uint32_t id, AesEngine engine)
         state.SkipWithError("cannot open the benchmark archive");
         return;
     }
-    const int64_t group = ResFindGroup(archive, ResTagPicture);
-    ResCursor cursor{*ResEntryRecordOf(archive, group, ResFindEntry(archive, group, id)), 0};
+    const ResEntryLocation found = ResLocateEntry(archive, ResTagPicture, id);
+    if (!found.Found()) {
+        state.SkipWithError("the benchmark archive lacks the picture");
+        return;
+    }
+    ResCursor cursor{*found.record, 0};
     std::vector<uint8_t> destination(EntryLength);
     for (auto _ : state) {
         ResCursorSeek(archive, cursor, 0);

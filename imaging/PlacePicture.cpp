@@ -9,20 +9,6 @@
 
 namespace {
 
-TPixelFormat FormatOf(const DirectBmpControl& buffer)
-{
-    switch (buffer.BitsPerPixel) {
-    case 1: return TPixelFormat::Bits1;
-    case 4: return TPixelFormat::Bits4;
-    case 8: return TPixelFormat::Bits8;
-    case 15: return TPixelFormat::Bits15;
-    case 16: return TPixelFormat::Bits16;
-    case 24: return TPixelFormat::Bits24;
-    case 32: return TPixelFormat::Bits32;
-    default: return TPixelFormat::Custom;
-    }
-}
-
 bool FitsInt32(int64_t value)
 {
     return value >= std::numeric_limits<int32_t>::min() && value <= std::numeric_limits<int32_t>::max();
@@ -49,7 +35,7 @@ void StretchClipped(DirectBmpControl& next, const TRect& placed, const DirectBmp
     if (!PictureWithinMemoryLimit(static_cast<uint64_t>(placed.Width()), static_cast<uint64_t>(placed.Height())))
         return;
     DirectBmpControl staging;
-    if (!staging.Allocate(static_cast<int32_t>(placed.Width()), static_cast<int32_t>(placed.Height()), FormatOf(next)))
+    if (!staging.Allocate(static_cast<int32_t>(placed.Width()), static_cast<int32_t>(placed.Height()), PixelFormatOfBits(next.BitsPerPixel)))
         return;
     staging.Fill(0, staging.Height - 1, background);  // what the resample leaves alone stays as in the direct path
     if (!StretchCopy(staging, staging.Bounds, picture, picture.Bounds)) return;
@@ -71,25 +57,17 @@ bool PlacePicture(ResArchive& archive, uint32_t pictureId, PlaceMode mode, const
     DirectBmpControl picture;
     if (!archive.hasIndex) return false;
 
-    const int64_t group = ResFindGroup(archive, ResTagPicture);
-    if (group < 0) {
-        archive.lastError = ResErrorNumber(group);
-        return false;
-    }
-    const int64_t entry = ResFindEntry(archive, group, pictureId);
-    if (entry < 0) {
-        archive.lastError = ResErrorNumber(entry);
-        return false;
-    }
+    const ResEntryLocation found = ResLocateEntry(archive, ResTagPicture, pictureId);
+    if (!found.Found()) return false;
 
     if (mode == PlaceMode::CheckOnly) {
         uint8_t header[PictureHeaderSize];
-        return ResReadAt(archive, group, entry, 0, header, PictureHeaderSize) == PictureHeaderSize;
+        return ResReadAt(archive, found.group, found.entry, 0, header, PictureHeaderSize) == PictureHeaderSize;
     }
 
     if (target.nextBuffer == nullptr) return false;
     DirectBmpControl& next = *target.nextBuffer;
-    const PictureLocator locator{group, entry};
+    const PictureLocator locator{found.group, found.entry};
     uint8_t header[PictureHeaderSize];
     if (!LoadPicture(archive, locator, picture, PictureDepth::AsStored, PictureParts::HeaderOnly, header))
         return false;

@@ -48,8 +48,6 @@ public:
     virtual void LevelStored(int32_t /*level*/) {}
 };
 
-enum class TransitionKind : int16_t { None = 0, Fade = 1, RectangleAveraging = 2, Monochrome = 3, Sepia = 4 };
-
 struct TransitionState {
     TransitionBuffers buffers;
     int32_t duration = 0;    // milliseconds

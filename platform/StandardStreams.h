@@ -4,9 +4,11 @@
 // SetStandardOutputBinary makes stdout pass bytes through unchanged: the
 // Windows C library would otherwise turn each 0x0A into 0x0D 0x0A and stop a
 // program reading at 0x1A. Elsewhere there is nothing to change.
-// StandardErrorIsTerminal tells whether stderr goes to a terminal (a person
-// watching) rather than to a file or a pipe.
+// StandardOutputIsTerminal and StandardErrorIsTerminal tell whether stdout
+// or stderr goes to a terminal (a person watching) rather than to a file or
+// a pipe.
 #pragma once
 
 void SetStandardOutputBinary();
+bool StandardOutputIsTerminal();
 bool StandardErrorIsTerminal();

@@ -16,6 +16,20 @@ int BitsPerPixelOf(TPixelFormat format)
     }
 }
 
+TPixelFormat PixelFormatOfBits(int bitsPerPixel)
+{
+    switch (bitsPerPixel) {
+    case 1: return TPixelFormat::Bits1;
+    case 4: return TPixelFormat::Bits4;
+    case 8: return TPixelFormat::Bits8;
+    case 15: return TPixelFormat::Bits15;
+    case 16: return TPixelFormat::Bits16;
+    case 24: return TPixelFormat::Bits24;
+    case 32: return TPixelFormat::Bits32;
+    default: return TPixelFormat::Custom;
+    }
+}
+
 TMemoryBitmap::TMemoryBitmap(int32_t width, int32_t height, TPixelFormat format, RowOrder order)
     : width_(width), height_(height), format_(format), order_(order)
 {

@@ -22,6 +22,9 @@ public:
 
 // Bits per pixel of a format, 0 for device-dependent and custom formats.
 int BitsPerPixelOf(TPixelFormat format);
+// The format of a depth of 1, 4, 8, 15, 16, 24 or 32 bits per pixel; Custom
+// for any other.
+TPixelFormat PixelFormatOfBits(int bitsPerPixel);
 
 // A bitmap in ordinary memory. Rows are stored bottom-up, as device-independent
 // bitmaps store them, unless asked otherwise; the contents start as zero.

@@ -1,6 +1,6 @@
 #include "platform/TThread.h"
 
-TThread::TThread(bool /*createSuspended*/, MainThreadCalls& calls) : calls_(calls) {}
+TThread::TThread(MainThreadCalls& calls) : calls_(calls) {}
 
 TThread::~TThread()
 {

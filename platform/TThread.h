@@ -4,10 +4,10 @@
 // own; Execute checks Terminated() as often as it can stop and hands work to
 // the main thread with Synchronize (see MainThreadCalls).
 //
-// Starting: a C++ base class cannot start Execute from its constructor (the
-// derived part does not exist yet), so the thread starts at the first
-// Resume() whether or not it was created suspended; createSuspended is kept
-// for readable call sites. Later Resume() calls do nothing.
+// Starting: every thread is created suspended and starts at the first
+// Resume(). A C++ base class cannot start Execute from its constructor (the
+// derived part does not exist yet), so there is no starting at once. Later
+// Resume() calls do nothing.
 //
 // Ending:
 //  - Terminate() only sets the request flag (any thread, any time).
@@ -36,7 +36,7 @@
 
 class TThread {
 public:
-    TThread(bool createSuspended, MainThreadCalls& calls);
+    explicit TThread(MainThreadCalls& calls);
     virtual ~TThread();
     TThread(const TThread&) = delete;
     TThread& operator=(const TThread&) = delete;

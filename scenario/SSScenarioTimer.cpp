@@ -2,9 +2,9 @@
 
 #include "platform/ThreadName.h"
 
-SSScenarioTimer::SSScenarioTimer(bool createSuspended, MainThreadCalls& calls, ScenarioStepTarget& target,
-                                 MillisecondClock* clock, std::function<void(uint32_t)> sleep)
-    : TThread(createSuspended, calls),
+SSScenarioTimer::SSScenarioTimer(MainThreadCalls& calls, ScenarioStepTarget& target, MillisecondClock* clock,
+                                 std::function<void(uint32_t)> sleep)
+    : TThread(calls),
       target_(target),
       clock_(clock != nullptr ? *clock : systemClock_),
       sleep_(sleep ? std::move(sleep) : std::function<void(uint32_t)>(SleepMilliseconds))

@@ -55,9 +55,10 @@ public:
     static constexpr int32_t BannerMode = -1;
     static constexpr uint32_t IdleSleepMs = 5;
 
-    // `clock` and `sleep` default to the machine's; tests pass their own.
-    SSScenarioTimer(bool createSuspended, MainThreadCalls& calls, ScenarioStepTarget& target,
-                    MillisecondClock* clock = nullptr, std::function<void(uint32_t)> sleep = nullptr);
+    // Created suspended, as every TThread is. `clock` and `sleep` default to
+    // the machine's; tests pass their own.
+    SSScenarioTimer(MainThreadCalls& calls, ScenarioStepTarget& target, MillisecondClock* clock = nullptr,
+                    std::function<void(uint32_t)> sleep = nullptr);
     // Ends the loop before the members it uses go: a timer deleted by its
     // owner (not freeing itself) waits for its thread here.
     ~SSScenarioTimer() override;

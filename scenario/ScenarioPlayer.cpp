@@ -89,11 +89,10 @@ bool ScenarioPlayer::LoadScenario()
     LoadedScenario.reset();
     if (IsOpen(PictureArchive)) {
         OpenFailure.clear();
-        const int64_t group = ResFindGroup(PictureArchive, ResTagScenario);
-        const int64_t entry = group < 0 ? group : ResFindEntry(PictureArchive, group, ScenarioEntryId);
-        const EntryRecord* record = entry < 0 ? nullptr : ResEntryRecordOf(PictureArchive, group, entry);
+        const ResEntryLocation found = ResLocateEntry(PictureArchive, ResTagScenario, ScenarioEntryId);
+        const EntryRecord* record = found.record;
         std::unique_ptr<uint8_t[]> bytes;
-        if (record != nullptr && record->DataLength() >= 0) bytes = ResLoadEntry(PictureArchive, group, entry);
+        if (found.Found() && record->DataLength() >= 0) bytes = ResLoadEntry(PictureArchive, found.group, found.entry);
         if (bytes == nullptr) {
             OpenFailure = "the archive has no readable scenario";
         } else {
@@ -305,21 +304,14 @@ bool ScenarioPlayer::PlaySound(int32_t soundId, int loopCount, uint32_t* duratio
             return false;
         }
     }
-    const int64_t group = ResFindGroup(SoundArchive, ResTagSound);
-    if (group < 0) {
-        SoundFailed(soundId, "the archive holds no sounds");
+    const ResEntryLocation found = ResLocateEntry(SoundArchive, ResTagSound, static_cast<uint32_t>(soundId));
+    if (!found.Found()) {
+        SoundFailed(soundId, found.group < 0 ? "the archive holds no sounds" : "the archive holds no such sound");
         return false;
     }
-    const int64_t entry = ResFindEntry(SoundArchive, group, static_cast<uint32_t>(soundId));
-    if (entry < 0) {
-        SoundFailed(soundId, "the archive holds no such sound");
-        return false;
-    }
-    ResSeekEntry(SoundArchive, group, entry);
-    const EntryRecord* record = ResEntryRecordOf(SoundArchive, group, entry);
-    if (record == nullptr) return false;
+    ResSeekEntry(SoundArchive, found.group, found.entry);
     ResCursor cursor;
-    cursor.entry = *record;
+    cursor.entry = *found.record;
     cursor.position = 0;
     const int loaded = services_.sound->Load(SoundArchive, cursor);
     const uint32_t duration = services_.sound->DurationMs();

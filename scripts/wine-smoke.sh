@@ -1,26 +1,80 @@
 #!/usr/bin/env bash
-# Runs the Windows scrtool.exe under Wine on the demo archive and checks that
-# it verifies it and plays the same slide show, event for event, as the
-# Linux build. Needs build/linux (demo archive, scrtool) and build/win64.
+# Runs the Windows scrtool.exe under Wine and holds it to the Linux build:
+#   - it verifies the demo archive and plays the same slide show, event for
+#     event;
+#   - it packs the demo project and the minimal example into the same bytes
+#     (pack is deterministic: the key comes from the manifest's key seed);
+#   - it unpacks the demo archive into the same files;
+#   - it writes bytes to standard output unchanged (cat, picture and pack
+#     with "-"), with no line ends translated.
+# Needs build/linux (demo archive, its generated project, scrtool) and
+# build/win64; KAMISHIBAI_LINUX_BUILD and KAMISHIBAI_WIN64_BUILD name other
+# build folders of those presets, KAMISHIBAI_WINE_SMOKE_DIR another folder for
+# what the check writes (build/wine-smoke).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 wine=/usr/lib/wine/wine64
 [ -x "$wine" ] || wine="$(command -v wine64 || command -v wine)"
 export WINEDEBUG=-all WINEPREFIX="$PWD/build/wineprefix"
-mkdir -p build/wine-smoke
-demo=build/linux/demo.brsc
-windows_tool=build/win64/tools/scrtool/scrtool.exe
-linux_tool=build/linux/tools/scrtool/scrtool
+linux_build=${KAMISHIBAI_LINUX_BUILD:-build/linux}
+win64_build=${KAMISHIBAI_WIN64_BUILD:-build/win64}
+out=${KAMISHIBAI_WINE_SMOKE_DIR:-build/wine-smoke}
+demo=$linux_build/demo.brsc
+demo_project=$linux_build/demo-content/manifest.toml
+windows_tool=$win64_build/tools/scrtool/scrtool.exe
+linux_tool=$linux_build/tools/scrtool/scrtool
+for file in "$demo" "$demo_project" "$windows_tool" "$linux_tool"; do
+  [ -f "$file" ] || { echo "wine-smoke: missing $file (build the linux and win64 presets)" >&2; exit 2; }
+done
+mkdir -p "$out"
+rm -rf "$out/unpacked-linux" "$out/unpacked-windows"  # unpack writes only into a new or empty folder
 
-"$wine" "$windows_tool" verify "$demo" 2>/dev/null | tr -d '\r' | tee build/wine-smoke/verify.txt | tail -1
-grep -q ' 0 problems' build/wine-smoke/verify.txt
+# Wine sees every Unix path through its Z: drive.
+winpath() { local path; path=$(realpath -m "$1"); printf 'Z:%s' "${path//\//\\}"; }
+windows() { "$wine" "$windows_tool" "$@"; }
+fail() { echo "wine-smoke: $*" >&2; exit 1; }
 
-play=(play "$demo" --size 640x480 --until 30000)
-"$wine" "$windows_tool" "${play[@]}" 2>/dev/null | tr -d '\r' > build/wine-smoke/play-windows.txt
-"$linux_tool" "${play[@]}" > build/wine-smoke/play-linux.txt
-if ! cmp -s build/wine-smoke/play-windows.txt build/wine-smoke/play-linux.txt; then
+windows verify "$(winpath "$demo")" 2>/dev/null | tr -d '\r' | tee "$out/verify.txt" | tail -1
+grep -q ' 0 problems' "$out/verify.txt"
+
+play=(--size 640x480 --until 30000)
+windows play "$(winpath "$demo")" "${play[@]}" 2>/dev/null | tr -d '\r' >"$out/play-windows.txt"
+"$linux_tool" play "$demo" "${play[@]}" >"$out/play-linux.txt"
+if ! cmp -s "$out/play-windows.txt" "$out/play-linux.txt"; then
   echo "The Windows build plays the demo differently:" >&2
-  diff build/wine-smoke/play-linux.txt build/wine-smoke/play-windows.txt | head -20 >&2
+  diff "$out/play-linux.txt" "$out/play-windows.txt" | head -20 >&2
   exit 1
 fi
-echo "Windows scrtool under Wine: demo verified, slide show trace identical ($(wc -l < build/wine-smoke/play-linux.txt) events)"
+echo "slide show trace identical ($(wc -l <"$out/play-linux.txt") events)"
+
+# The same manifest packed by both builds: the same archive, byte for byte.
+for project in demo:"$demo_project" minimal:examples/minimal/manifest.toml; do
+  name=${project%%:*} manifest=${project#*:}
+  windows pack "$(winpath "$manifest")" -o "$(winpath "$out/$name-windows.brsc")" >"$out/$name-pack.log" 2>&1 ||
+    fail "scrtool.exe pack $manifest failed: $(tr -d '\r' <"$out/$name-pack.log" | tail -1)"
+  "$linux_tool" pack "$manifest" -o "$out/$name-linux.brsc"
+  cmp "$out/$name-linux.brsc" "$out/$name-windows.brsc" ||
+    fail "the $name archive packed on Windows differs from the Linux one"
+  echo "$name project packed into the same $(wc -c <"$out/$name-linux.brsc") bytes"
+done
+windows pack "$(winpath examples/minimal/manifest.toml)" -o - >"$out/minimal-stdout.brsc" 2>"$out/minimal-stdout.log" ||
+  fail "scrtool.exe pack -o - failed: $(tr -d '\r' <"$out/minimal-stdout.log" | tail -1)"
+cmp "$out/minimal-linux.brsc" "$out/minimal-stdout.brsc" || fail "scrtool.exe pack -o - wrote other bytes than pack -o FILE"
+
+# Unpacked by both builds: the same files.
+windows unpack "$(winpath "$demo")" "$(winpath "$out/unpacked-windows")" >"$out/unpack-windows.log" 2>&1 ||
+  fail "scrtool.exe unpack failed: $(tr -d '\r' <"$out/unpack-windows.log" | tail -1)"
+"$linux_tool" unpack "$demo" "$out/unpacked-linux" >"$out/unpack-linux.log"
+diff -r "$out/unpacked-linux" "$out/unpacked-windows" >"$out/unpack.diff" ||
+  fail "scrtool.exe unpacks the demo into other files (see $out/unpack.diff)"
+echo "demo unpacked into the same $(find "$out/unpacked-linux" -type f | wc -l) files"
+
+# Binary data through standard output: an entry, and a picture that no
+# JPEG decoder touches (the two builds' decoders may differ slightly).
+windows cat "$(winpath "$demo")" SGBm 1003 >"$out/cat-windows.bin" 2>/dev/null
+"$linux_tool" cat "$demo" SGBm 1003 >"$out/cat-linux.bin"
+cmp "$out/cat-linux.bin" "$out/cat-windows.bin" || fail "scrtool.exe cat changes the bytes it writes"
+windows picture "$(winpath "$demo")" 1003 - --format pam >"$out/picture-windows.pam" 2>/dev/null
+"$linux_tool" picture "$demo" 1003 "$out/picture-linux.pam"
+cmp "$out/picture-linux.pam" "$out/picture-windows.pam" || fail "scrtool.exe picture - writes other bytes than the Linux file"
+echo "Windows scrtool under Wine: verify, play, pack, unpack, cat and picture agree with the Linux build"

@@ -7,17 +7,6 @@
 
 SSInfoBlock SSInfo;
 
-namespace {
-
-struct Field {
-    size_t offset;
-    size_t size;
-};
-
-constexpr Field Fields[] = {{16, 48}, {64, 32}, {96, 48}, {144, 48}};
-
-}  // namespace
-
 void SSInfoBlock::Fill(std::span<const uint8_t> entry)
 {
     Clear();
@@ -26,7 +15,7 @@ void SSInfoBlock::Fill(std::span<const uint8_t> entry)
 
 std::string_view SSInfoBlock::Line(SSInfoLine line) const
 {
-    const Field& field = Fields[static_cast<int>(line)];
+    const SSInfoField field = SSInfoFieldOf(line);
     const char* text = reinterpret_cast<const char*>(bytes.data() + field.offset);
     const void* zero = std::memchr(text, 0, field.size);
     const size_t length = zero == nullptr ? field.size : static_cast<size_t>(static_cast<const char*>(zero) - text);

@@ -28,6 +28,24 @@ constexpr uint32_t SSInfoEntryId = 1000;
 constexpr size_t SSInfoAboutPictureOffset = 192;
 
 enum class SSInfoLine { Name, Version, Notice1, Notice2 };
+constexpr SSInfoLine SSInfoLines[] = {SSInfoLine::Name, SSInfoLine::Version, SSInfoLine::Notice1, SSInfoLine::Notice2};
+
+// Where a line lies in the block; `size` counts every byte of the field, the
+// room for the terminating zero included.
+struct SSInfoField {
+    size_t offset;
+    size_t size;
+};
+constexpr SSInfoField SSInfoFieldOf(SSInfoLine line)
+{
+    switch (line) {
+    case SSInfoLine::Name: return {16, 48};
+    case SSInfoLine::Version: return {64, 32};
+    case SSInfoLine::Notice1: return {96, 48};
+    case SSInfoLine::Notice2: break;
+    }
+    return {144, 48};
+}
 
 struct SSInfoBlock {
     void Clear() { bytes.fill(0); }

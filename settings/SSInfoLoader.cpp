@@ -24,12 +24,10 @@ bool OpenArchive(const PreferenceEnvironment& environment, ResArchive& archive)
 
 bool LoadInformationEntry(ResArchive& archive, SSInfoBlock& info)
 {
-    const int64_t group = ResFindGroup(archive, ResTagInformation);
-    if (group < 0) return false;
-    const int64_t entry = ResFindEntry(archive, group, SSInfoEntryId);
-    if (entry < 0) return false;
+    const ResEntryLocation found = ResLocateEntry(archive, ResTagInformation, SSInfoEntryId);
+    if (!found.Found()) return false;
     uint8_t bytes[SSInfoSize];
-    const int64_t read = ResReadAt(archive, group, entry, 0, bytes, SSInfoSize);
+    const int64_t read = ResReadAt(archive, found.group, found.entry, 0, bytes, SSInfoSize);
     if (read < 0) return false;
     info.Fill(std::span(bytes, static_cast<size_t>(read)));
     return true;
@@ -46,11 +44,9 @@ PictureDepth DepthForAboutPicture(const PictureHeader& header)
 
 bool DrawAboutPicture(ResArchive& archive, uint32_t pictureId, AboutPictureTarget& target)
 {
-    const int64_t group = ResFindGroup(archive, ResTagPicture);
-    if (group < 0) return false;
-    const int64_t entry = ResFindEntry(archive, group, pictureId);
-    if (entry < 0) return false;
-    const PictureLocator locator{group, entry};
+    const ResEntryLocation found = ResLocateEntry(archive, ResTagPicture, pictureId);
+    if (!found.Found()) return false;
+    const PictureLocator locator{found.group, found.entry};
     DirectBmpControl picture;
     uint8_t headerBytes[PictureHeaderSize];
     if (!LoadPicture(archive, locator, picture, PictureDepth::AsStored, PictureParts::HeaderOnly, headerBytes))

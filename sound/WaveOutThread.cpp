@@ -67,7 +67,7 @@ void WaveOutWorker::Finish()
 
 TWaveOutThread::TWaveOutThread(MainThreadCalls& calls, std::shared_ptr<WaveOpening> opening, WaveWorkerHost& host,
                                std::shared_ptr<WaveWorkerCount> count)
-    : TThread(true, calls), worker_(std::move(opening), host), count_(std::move(count))
+    : TThread(calls), worker_(std::move(opening), host), count_(std::move(count))
 {
     SetFreeOnTerminate(true);
 }

@@ -4,6 +4,11 @@
 
 void SetStandardOutputBinary() {}
 
+bool StandardOutputIsTerminal()
+{
+    return ::isatty(STDOUT_FILENO) != 0;
+}
+
 bool StandardErrorIsTerminal()
 {
     return ::isatty(STDERR_FILENO) != 0;

@@ -8,13 +8,16 @@
 #include "platform/TextRenderer.h"
 
 #include "platform/TextEncoding.h"
+#include "platform/posix/JapaneseFont.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstddef>
+#include <filesystem>
 #include <vector>
 
+#include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
@@ -238,10 +241,60 @@ private:
 
 }  // namespace
 
+std::optional<std::string> FontconfigJapaneseFont()
+{
+    // A configuration of our own, destroyed afterwards, rather than
+    // fontconfig's process-wide one: the lookup runs at most once per
+    // renderer and leaves nothing behind.
+    FcConfig* config = FcInitLoadConfigAndFonts();
+    if (config == nullptr) return std::nullopt;
+    std::optional<std::string> found;
+    FcPattern* pattern = FcPatternCreate();
+    if (pattern != nullptr) {
+        const auto* japanese = reinterpret_cast<const FcChar8*>("ja");
+        FcPatternAddString(pattern, FC_LANG, japanese);
+        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>("sans-serif"));
+        FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
+        FcConfigSubstitute(config, pattern, FcMatchPattern);
+        FcDefaultSubstitute(pattern);
+        FcResult result = FcResultNoMatch;
+        FcPattern* match = FcFontMatch(config, pattern, &result);
+        if (match != nullptr) {
+            // The best match is any font at all when none covers Japanese:
+            // such a font would draw every character as a missing glyph.
+            FcChar8* file = nullptr;
+            FcLangSet* languages = nullptr;
+            FcBool outline = FcFalse;
+            if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch &&
+                FcPatternGetLangSet(match, FC_LANG, 0, &languages) == FcResultMatch &&
+                FcLangSetHasLang(languages, japanese) != FcLangDifferentLang &&
+                FcPatternGetBool(match, FC_OUTLINE, 0, &outline) == FcResultMatch && outline == FcTrue)
+                found = reinterpret_cast<const char*>(file);
+            FcPatternDestroy(match);
+        }
+        FcPatternDestroy(pattern);
+    }
+    FcConfigDestroy(config);
+    return found;
+}
+
+std::vector<std::string> JapaneseFontFiles(std::span<const std::string> knownFiles)
+{
+    std::vector<std::string> files(knownFiles.begin(), knownFiles.end());
+    const bool anyKnown = std::any_of(files.begin(), files.end(), [](const std::string& file) {
+        std::error_code ignored;
+        return std::filesystem::exists(file, ignored);
+    });
+    if (!anyKnown) {
+        if (std::optional<std::string> file = FontconfigJapaneseFont()) files.push_back(std::move(*file));
+    }
+    return files;
+}
+
 std::unique_ptr<TextRenderer> MakeTextRenderer()
 {
-    const std::vector<std::string> files(DefaultFontFiles.begin(), DefaultFontFiles.end());
-    return MakeTextRenderer(files);
+    const std::vector<std::string> known(DefaultFontFiles.begin(), DefaultFontFiles.end());
+    return MakeTextRenderer(JapaneseFontFiles(known));
 }
 
 std::unique_ptr<TextRenderer> MakeTextRenderer(std::span<const std::string> typefaces)

@@ -53,7 +53,7 @@ ViewerSession::~ViewerSession()
 
 bool ViewerSession::Start()
 {
-    timer_ = new SSScenarioTimer(true, *services_.calls, steps_, services_.clock, services_.timerSleep);
+    timer_ = new SSScenarioTimer(*services_.calls, steps_, services_.clock, services_.timerSleep);
     timer_->SetFreeOnTerminate(true);
     scenarioMode_ = player_->OpenScenario(archivePaths_);
     if (scenarioMode_) {

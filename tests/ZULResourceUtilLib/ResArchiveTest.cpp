@@ -120,6 +120,62 @@ TEST(ResArchive, LookupsReportEachKindOfMiss)
     EXPECT_EQ(record->DataLength(), 11);
 }
 
+TEST(ResArchive, TagTextKeepsPrintableCharactersAndEscapesTheRest)
+{
+    const struct {
+        uint32_t tag;
+        const char* text;
+    } cases[] = {
+        {ResTagPicture, "SGBm"},
+        {ResTag("ZULr"), "ZULr"},
+        {0x6D424753u, "SGBm"},  // the first character is the lowest byte
+        {0, "\\x00\\x00\\x00\\x00"},
+        {ResTag("a\\ b"), "a\\x5c b"},  // a backslash would read as the start of an escape
+        {0x7F1F7E20u, " ~\\x1f\\x7f"},
+        {0xFF80C3A9u, "\\xa9\\xc3\\x80\\xff"},  // bytes above 0x7F, UTF-8 or not
+    };
+    for (const auto& c : cases) EXPECT_EQ(ResTagText(c.tag), c.text) << std::hex << c.tag;
+}
+
+TEST(ResArchive, LocateEntryTellsWhichStepFailedAndStoresItsErrorNumber)
+{
+    ResArchive closed;
+    const ResEntryLocation noIndex = ResLocateEntry(closed, ResTagPicture, 7);
+    EXPECT_FALSE(noIndex.Found());
+    EXPECT_EQ(noIndex.group, ResStatusNoIndex);
+    EXPECT_EQ(noIndex.entry, ResStatusNoIndex);
+    EXPECT_EQ(closed.lastError, ResErrorNotOpen);
+
+    ResArchive archive;
+    ASSERT_EQ(OpenArchiveBytes(archive, HandBuiltArchive()), 0);
+    const struct {
+        uint32_t tag;
+        uint32_t id;
+        int64_t group;
+        int64_t entry;
+        int lastError;  // after the lookup, from -1
+    } cases[] = {
+        {ResTagScenario, 1000, 0, 0, -1},
+        {ResTagPicture, 7, 1, 0, -1},
+        {ResTagPicture, 9, 1, 1, -1},  // an empty entry is still an entry
+        {ResTagPicture, 1000, 1, ResStatusNotFound, ResErrorNotFound},
+        {ResTagSound, 7, ResStatusNotFound, ResStatusNotFound, ResErrorNotFound},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.tag) + " " + std::to_string(c.id));
+        archive.lastError = -1;
+        const ResEntryLocation found = ResLocateEntry(archive, c.tag, c.id);
+        EXPECT_EQ(found.group, c.group);
+        EXPECT_EQ(found.entry, c.entry);
+        EXPECT_EQ(archive.lastError, c.lastError);
+        ASSERT_EQ(found.Found(), c.entry >= 0);
+        if (found.Found()) {
+            EXPECT_EQ(found.record, ResEntryRecordOf(archive, c.group, c.entry));
+            EXPECT_EQ(found.record->id, c.id);
+        }
+    }
+}
+
 TEST(ResArchive, SameIdInTwoGroupsAndFirstMatchWins)
 {
     ArchiveWriter writer;
@@ -132,6 +188,8 @@ TEST(ResArchive, SameIdInTwoGroupsAndFirstMatchWins)
     const int64_t sounds = ResFindGroup(archive, ResTagSound);
     EXPECT_EQ(ReadWhole(archive, pictures, ResFindEntry(archive, pictures, 5)), Bytes("picture five"));
     EXPECT_EQ(ReadWhole(archive, sounds, ResFindEntry(archive, sounds, 5)), Bytes("sound five"));
+    const ResEntryLocation picture = ResLocateEntry(archive, ResTagPicture, 5);
+    EXPECT_EQ(ReadWhole(archive, picture.group, picture.entry), Bytes("picture five"));
 }
 
 struct RoundTripCase {

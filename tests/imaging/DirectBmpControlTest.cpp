@@ -1,5 +1,7 @@
 #include "imaging/DirectBmpControl.h"
 
+#include "tests/support/PixelBuffers.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -22,21 +24,6 @@ void AllocateMarked(DirectBmpControl& buffer, int32_t width, int32_t height, TPi
 {
     ASSERT_TRUE(buffer.Allocate(width, height, format));
     std::memset(buffer.Bits, marker, static_cast<size_t>(buffer.Pitch) * static_cast<size_t>(height));
-}
-
-uint32_t Pixel32(const DirectBmpControl& buffer, int x, int y)
-{
-    const uint8_t* p = buffer.Rows[y] + 4 * x;
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-
-void SetPixel32(DirectBmpControl& buffer, int x, int y, uint32_t value)
-{
-    uint8_t* p = buffer.Rows[y] + 4 * x;
-    p[0] = static_cast<uint8_t>(value);
-    p[1] = static_cast<uint8_t>(value >> 8);
-    p[2] = static_cast<uint8_t>(value >> 16);
-    p[3] = static_cast<uint8_t>(value >> 24);
 }
 
 TEST(ToPixelOrder, ExchangesRedAndBlueKeepingTheOtherBytes)

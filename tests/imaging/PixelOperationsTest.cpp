@@ -1,5 +1,7 @@
 #include "imaging/PixelOperations.h"
 
+#include "tests/support/PixelBuffers.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -10,59 +12,6 @@
 namespace {
 
 // ---------------------------------------------------------------- helpers
-
-TPixelFormat FormatOf(int bits)
-{
-    switch (bits) {
-    case 4: return TPixelFormat::Bits4;
-    case 8: return TPixelFormat::Bits8;
-    case 15: return TPixelFormat::Bits15;
-    case 16: return TPixelFormat::Bits16;
-    case 24: return TPixelFormat::Bits24;
-    default: return TPixelFormat::Bits32;
-    }
-}
-
-void Allocate(DirectBmpControl& buffer, int32_t width, int32_t height, int bits)
-{
-    ASSERT_TRUE(buffer.Allocate(width, height, FormatOf(bits)));
-}
-
-// Every byte of the pixel memory, padding included, so that writes outside
-// a rectangle or a row show up too.
-std::vector<uint8_t> AllBytes(const DirectBmpControl& buffer)
-{
-    return std::vector<uint8_t>(buffer.Bits, buffer.Bits + size_t(buffer.Pitch) * size_t(buffer.Height));
-}
-
-void FillRandom(DirectBmpControl& buffer, std::mt19937& random)
-{
-    std::uniform_int_distribution<int> byte(0, 255);
-    const size_t size = size_t(buffer.Pitch) * size_t(buffer.Height);
-    for (size_t i = 0; i < size; ++i) buffer.Bits[i] = static_cast<uint8_t>(byte(random));
-    for (auto& entry : buffer.Palette)
-        for (auto& channel : entry) channel = static_cast<uint8_t>(byte(random));
-}
-
-// A second buffer with the same format, bytes and palette.
-void CloneInto(DirectBmpControl& clone, const DirectBmpControl& buffer)
-{
-    ASSERT_TRUE(clone.Allocate(buffer.Width, buffer.Height, FormatOf(buffer.BitsPerPixel)));
-    std::memcpy(clone.Bits, buffer.Bits, size_t(buffer.Pitch) * size_t(buffer.Height));
-    std::memcpy(clone.Palette, buffer.Palette, sizeof buffer.Palette);
-}
-
-uint32_t Pixel32(const DirectBmpControl& buffer, int x, int y)
-{
-    const uint8_t* p = buffer.Rows[y] + 4 * x;
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-
-void SetPixel32(DirectBmpControl& buffer, int x, int y, uint32_t value)
-{
-    uint8_t* p = buffer.Rows[y] + 4 * x;
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
-}
 
 void FillPixels32(DirectBmpControl& buffer, uint32_t value)
 {
@@ -81,12 +30,6 @@ TRect RandomRect(std::mt19937& random, int32_t width, int32_t height)
     std::uniform_int_distribution<int32_t> w(0, width + 4);
     std::uniform_int_distribution<int32_t> h(0, height + 4);
     return {l, t, l + w(random), t + h(random)};
-}
-
-std::string Describe(const TRect& r)
-{
-    return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
-           std::to_string(r.bottom) + ")";
 }
 
 struct Size {
@@ -506,7 +449,7 @@ TEST(MosaicFastPath, MatchesTheReferenceWithinOneBufferAtAnOffset)
 uint32_t Toned(uint32_t pixel, const ToneParams& params, int bits = 32)
 {
     DirectBmpControl buffer;
-    EXPECT_TRUE(buffer.Allocate(1, 1, FormatOf(bits)));
+    EXPECT_TRUE(buffer.Allocate(1, 1, PixelFormatOfBits(bits)));
     for (int i = 0; i < bits / 8; ++i) buffer.Bits[i] = static_cast<uint8_t>(pixel >> (8 * i));
     EXPECT_TRUE(ToneGrey(buffer, TRect{0, 0, 1, 1}, params));
     uint32_t result = 0;

@@ -1,6 +1,7 @@
 #include "imaging/Transition.h"
 
 #include "imaging/PixelOperations.h"
+#include "tests/support/PixelBuffers.h"
 
 #include <gtest/gtest.h>
 
@@ -13,16 +14,11 @@ namespace {
 constexpr int kWidth = 100;
 constexpr int kHeight = 70;
 
-std::vector<uint8_t> BytesOf(const DirectBmpControl& buffer)
-{
-    return std::vector<uint8_t>(buffer.Bits, buffer.Bits + size_t(buffer.Pitch) * size_t(buffer.Height));
-}
-
-void FillRandom(DirectBmpControl& buffer, uint32_t seed)
+// A picture of random bytes, the same for the same seed.
+void FillFromSeed(DirectBmpControl& buffer, uint32_t seed)
 {
     std::mt19937 random(seed);
-    for (size_t i = 0; i < size_t(buffer.Pitch) * size_t(buffer.Height); ++i)
-        buffer.Bits[i] = static_cast<uint8_t>(random());
+    FillRandom(buffer, random);
 }
 
 // A host on virtual time that counts what the transition asks of it. Loaded
@@ -64,12 +60,12 @@ protected:
     {
         for (DirectBmpControl* buffer : {&screen, &next, &saved, &host.loaded})
             ASSERT_TRUE(buffer->Allocate(kWidth, kHeight, TPixelFormat::Bits32));
-        FillRandom(screen, 1);
-        FillRandom(next, 2);
-        FillRandom(host.loaded, 3);
-        FillRandom(saved, 4);
-        oldPicture = BytesOf(screen);
-        newPicture = BytesOf(next);
+        FillFromSeed(screen, 1);
+        FillFromSeed(next, 2);
+        FillFromSeed(host.loaded, 3);
+        FillFromSeed(saved, 4);
+        oldPicture = AllBytes(screen);
+        newPicture = AllBytes(next);
         buffers = TransitionBuffers{&screen, &next, &saved, all, all};
         host.next = &next;
     }
@@ -101,26 +97,28 @@ protected:
 
 TEST(TransitionDuration, ByKindAndSpeed)
 {
-    const int32_t fast[] = {1000, 2000, 3000, 5000, 8000};
-    const int32_t toning[] = {2000, 4000, 6000, 8000, 12000};
-    for (int speed = 0; speed < 5; ++speed) {
-        EXPECT_EQ(TransitionDuration(1, speed), fast[speed]);
-        EXPECT_EQ(TransitionDuration(2, speed), fast[speed]);
-        EXPECT_EQ(TransitionDuration(9, speed), fast[speed]);
-        EXPECT_EQ(TransitionDuration(3, speed), toning[speed]);
-        EXPECT_EQ(TransitionDuration(4, speed), toning[speed]);
-        EXPECT_EQ(TransitionDuration(0, speed), 0);
-    }
-    EXPECT_EQ(TransitionDuration(1, 5), 0);
-    EXPECT_EQ(TransitionDuration(3, -1), 0);
+    const struct {
+        int16_t kind;
+        int32_t speed;
+        int32_t milliseconds;
+    } cases[] = {
+        // The fastest and slowest speed of each kind's table: the fades and
+        // rectangle averaging share one, the toning fades take another.
+        {1, 0, 1000}, {2, 4, 8000}, {3, 0, 2000}, {4, 4, 12000},
+        {9, 0, 1000}, {-1, 4, 8000},  // unknown kinds take the fast table
+        {0, 0, 0},    {0, 4, 0},      // no transition takes no time
+        {1, 5, 0},    {3, -1, 0},     // nor does a speed outside 0 to 4
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TransitionDuration(c.kind, c.speed), c.milliseconds) << "kind " << c.kind << ", speed " << c.speed;
 }
 
 TEST_F(TransitionTest, KindZeroAndUnknownKindsShowTheNextPictureAtOnce)
 {
     for (int16_t kind : {int16_t{0}, int16_t{5}, int16_t{-1}}) {
-        FillRandom(screen, 9);
+        FillFromSeed(screen, 9);
         EXPECT_FALSE(Start(kind, 2)) << kind;
-        EXPECT_EQ(BytesOf(screen), newPicture) << kind;
+        EXPECT_EQ(AllBytes(screen), newPicture) << kind;
     }
     EXPECT_EQ(host.finishes, 3);
     EXPECT_EQ(host.wholePresents, 3);
@@ -130,14 +128,14 @@ TEST_F(TransitionTest, FadeDrawsTheLevelOfTheElapsedTimeAndEndsOnTheNewPicture)
 {
     host.now = 1000;
     ASSERT_TRUE(Start(1, 0));
-    EXPECT_EQ(BytesOf(saved), oldPicture);
+    EXPECT_EQ(AllBytes(saved), oldPicture);
 
     // 500 ms of 1000: level 128, which blends with weight 129.
     EXPECT_FALSE(StepAt(1500));
     DirectBmpControl expected;
     Expected(expected, oldPicture);
     reference::Blend(expected, all, next, all, 128);
-    EXPECT_EQ(BytesOf(screen), BytesOf(expected));
+    EXPECT_EQ(AllBytes(screen), AllBytes(expected));
     EXPECT_EQ(host.levels, (std::vector<int32_t>{128}));
     EXPECT_EQ(host.presents, 1);
 
@@ -147,7 +145,7 @@ TEST_F(TransitionTest, FadeDrawsTheLevelOfTheElapsedTimeAndEndsOnTheNewPicture)
 
     EXPECT_TRUE(StepAt(2000));
     EXPECT_EQ(host.levels.back(), 255);
-    EXPECT_EQ(BytesOf(screen), newPicture);
+    EXPECT_EQ(AllBytes(screen), newPicture);
     EXPECT_EQ(host.presents, 2);  // the last frame is presented too
     EXPECT_EQ(host.wholePresents, 1);
     EXPECT_EQ(host.finishes, 0);  // the player finishes, not the transition
@@ -159,13 +157,13 @@ TEST_F(TransitionTest, FramesDoNotDependOnTheLevelsSkipped)
     StepAt(100);
     StepAt(2000);
     StepAt(4000);
-    const std::vector<uint8_t> stepped = BytesOf(screen);
+    const std::vector<uint8_t> stepped = AllBytes(screen);
 
     std::memcpy(screen.Bits, oldPicture.data(), oldPicture.size());
     host.now = 0;
     ASSERT_TRUE(Start(1, 4));
     StepAt(4000);
-    EXPECT_EQ(BytesOf(screen), stepped);
+    EXPECT_EQ(AllBytes(screen), stepped);
 }
 
 TEST_F(TransitionTest, RectangleAveragingMosaicsTheBlendInTheMiddle)
@@ -178,7 +176,7 @@ TEST_F(TransitionTest, RectangleAveragingMosaicsTheBlendInTheMiddle)
     reference::Blend(expected, all, next, all, 128);
     reference::Mosaic(expected, all, 64, all, expected);
     EXPECT_EQ(host.levels.back(), 7);
-    EXPECT_EQ(BytesOf(screen), BytesOf(expected));
+    EXPECT_EQ(AllBytes(screen), AllBytes(expected));
 
     // Level 2 of the old picture, level 12 of the new one.
     const std::pair<uint32_t, std::pair<bool, int>> steps[] = {{400, {false, 8}}, {2300, {true, 8}}};
@@ -189,14 +187,14 @@ TEST_F(TransitionTest, RectangleAveragingMosaicsTheBlendInTheMiddle)
         DirectBmpControl frame;
         Expected(frame, oldPicture);
         reference::Mosaic(frame, all, mosaic.second, all, from);
-        EXPECT_EQ(BytesOf(screen), BytesOf(frame)) << time;
+        EXPECT_EQ(AllBytes(screen), AllBytes(frame)) << time;
     }
 
     const int presentsBefore = host.presents;
     EXPECT_TRUE(StepAt(3000));
     EXPECT_EQ(host.levels.back(), 15);
     EXPECT_EQ(host.presents, presentsBefore);  // level 15 draws no frame of its own
-    EXPECT_EQ(BytesOf(screen), newPicture);
+    EXPECT_EQ(AllBytes(screen), newPicture);
 }
 
 TEST_F(TransitionTest, SepiaFadeGoesThroughItsThreePhases)
@@ -206,19 +204,19 @@ TEST_F(TransitionTest, SepiaFadeGoesThroughItsThreePhases)
     DirectBmpControl tonedOld;
     Expected(tonedOld, oldPicture);
     ToneGrey(tonedOld, all, SepiaTone);
-    EXPECT_EQ(BytesOf(next), BytesOf(tonedOld));
+    EXPECT_EQ(AllBytes(next), AllBytes(tonedOld));
     EXPECT_TRUE(host.loads.empty());
 
     // Phase 2 at 1000 ms of 2000: level 384; the picture is loaded and toned.
     EXPECT_FALSE(StepAt(1000));
     EXPECT_EQ(host.loads, (std::vector<int32_t>{1234}));
     DirectBmpControl tonedNew;
-    Expected(tonedNew, BytesOf(host.loaded));
+    Expected(tonedNew, AllBytes(host.loaded));
     ToneGrey(tonedNew, all, SepiaTone);
     DirectBmpControl frame;
-    Expected(frame, BytesOf(tonedOld));
+    Expected(frame, AllBytes(tonedOld));
     reference::Blend(frame, all, tonedNew, all, 128);
-    EXPECT_EQ(BytesOf(screen), BytesOf(frame));
+    EXPECT_EQ(AllBytes(screen), AllBytes(frame));
 
     EXPECT_FALSE(StepAt(1001));  // same phase: no second load
     EXPECT_EQ(host.loads.size(), 1u);
@@ -226,7 +224,7 @@ TEST_F(TransitionTest, SepiaFadeGoesThroughItsThreePhases)
     // Phase 3 loads the picture again, in colour, and ends on it.
     EXPECT_TRUE(StepAt(2000));
     EXPECT_EQ(host.loads, (std::vector<int32_t>{1234, 1234}));
-    EXPECT_EQ(BytesOf(screen), BytesOf(host.loaded));
+    EXPECT_EQ(AllBytes(screen), AllBytes(host.loaded));
 }
 
 TEST_F(TransitionTest, MonochromeJumpFromPhaseOneToThreeSkipsThePhaseTwoWork)
@@ -240,11 +238,11 @@ TEST_F(TransitionTest, MonochromeJumpFromPhaseOneToThreeSkipsThePhaseTwoWork)
     DirectBmpControl tonedOld;
     Expected(tonedOld, oldPicture);
     ToneGrey(tonedOld, all, MonochromeTone);
-    EXPECT_EQ(BytesOf(saved), BytesOf(tonedOld));
+    EXPECT_EQ(AllBytes(saved), AllBytes(tonedOld));
     DirectBmpControl frame;
-    Expected(frame, BytesOf(tonedOld));
+    Expected(frame, AllBytes(tonedOld));
     reference::Blend(frame, all, host.loaded, all, 576 - 512);
-    EXPECT_EQ(BytesOf(screen), BytesOf(frame));
+    EXPECT_EQ(AllBytes(screen), AllBytes(frame));
 }
 
 TEST_F(TransitionTest, FailedLoadEndsOnTheTonedOldPicture)
@@ -255,7 +253,7 @@ TEST_F(TransitionTest, FailedLoadEndsOnTheTonedOldPicture)
     DirectBmpControl tonedOld;
     Expected(tonedOld, oldPicture);
     ToneGrey(tonedOld, all, MonochromeTone);
-    EXPECT_EQ(BytesOf(screen), BytesOf(tonedOld));
+    EXPECT_EQ(AllBytes(screen), AllBytes(tonedOld));
 }
 
 TEST_F(TransitionTest, DurationZeroFinishesOnTheFirstStep)
@@ -267,7 +265,7 @@ TEST_F(TransitionTest, DurationZeroFinishesOnTheFirstStep)
         ASSERT_TRUE(Start(kind, 9, 1)) << kind;
         EXPECT_TRUE(StepAt(50)) << kind;
         EXPECT_EQ(host.levels.back(), TransitionLastLevel(kind)) << kind;
-        EXPECT_EQ(BytesOf(screen), kind >= 3 ? BytesOf(host.loaded) : newPicture) << kind;
+        EXPECT_EQ(AllBytes(screen), kind >= 3 ? AllBytes(host.loaded) : newPicture) << kind;
     }
 }
 

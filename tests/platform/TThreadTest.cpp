@@ -25,7 +25,7 @@ struct Observations {
 class TickingThread : public TThread {
 public:
     TickingThread(MainThreadCalls& calls, Observations& seen, bool synchronize)
-        : TThread(true, calls), seen_(seen), synchronize_(synchronize)
+        : TThread(calls), seen_(seen), synchronize_(synchronize)
     {
     }
     ~TickingThread() override { seen_.destroyed = true; }

@@ -1,8 +1,16 @@
 #include "platform/TextRenderer.h"
 
+#ifndef _WIN32
+#include "platform/posix/JapaneseFont.h"
+#endif
+
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -242,6 +250,52 @@ TEST(TextRendererWithoutFont, EstimatesSizesAndDrawsNothing)
         EXPECT_FALSE(text->DrawOpaque(canvas.bitmap, 0, 0, Kanji, 24, 0xFFFFFF, 0));
         for (const uint32_t pixel : canvas.Rows()) ASSERT_EQ(pixel, 0x00445566u);
     }
+}
+
+// ------------------------------------------------------------- finding the font
+
+// Ink of each character drawn alone: a font without Japanese glyphs draws
+// both as the same missing-glyph box.
+bool DrawsDistinctKanji(TextRenderer& text)
+{
+    Canvas first(40, 40, PixelBlack), second(40, 40, PixelBlack);
+    return text.Draw(first.bitmap, 0, 0, "必", 24, 0xFFFFFF) && text.Draw(second.bitmap, 0, 0, "須", 24, 0xFFFFFF) &&
+           first.Rows() != second.Rows() && first.Rows() != Canvas(40, 40, PixelBlack).Rows();
+}
+
+TEST(JapaneseFont, FontconfigGivesAFileThatDrawsJapanese)
+{
+    const std::optional<std::string> file = FontconfigJapaneseFont();
+    if (!file) GTEST_SKIP() << "fontconfig knows no Japanese font here";
+    EXPECT_TRUE(std::filesystem::is_regular_file(*file)) << *file;
+    const std::unique_ptr<TextRenderer> text = MakeTextRenderer(std::vector<std::string>{*file});
+    ASSERT_TRUE(text->HasFont()) << *file;
+    EXPECT_TRUE(DrawsDistinctKanji(*text)) << *file;
+}
+
+TEST(JapaneseFont, KnownFilesComeFirstAndFontconfigOnlyWhenNoneExists)
+{
+    std::random_device random;
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("japanese_font_test_" + std::to_string(random()));
+    std::filesystem::create_directories(folder);
+    const std::string missing = (folder / "missing.ttf").string();
+    const std::string present = (folder / "present.ttf").string();
+    std::ofstream(present) << "not a font";
+
+    // One known file is there (even one FreeType cannot load): only the known list.
+    const std::vector<std::string> known = {missing, present};
+    EXPECT_EQ(JapaneseFontFiles(known), known);
+
+    // None is there: fontconfig's font, when it has one, after them.
+    std::vector<std::string> expected = {missing};
+    if (const std::optional<std::string> file = FontconfigJapaneseFont()) expected.push_back(*file);
+    const std::vector<std::string> files = JapaneseFontFiles(std::vector<std::string>{missing});
+    EXPECT_EQ(files, expected);
+    if (files.size() == 2) {
+        EXPECT_TRUE(MakeTextRenderer(files)->HasFont());
+    }
+    std::filesystem::remove_all(folder);
 }
 #endif
 

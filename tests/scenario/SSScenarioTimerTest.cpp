@@ -97,7 +97,7 @@ TEST(SSScenarioTimer, RunsTheStepsOfItsModeOnTheMainThread)
         MainThreadCalls calls;
         StepLog log;
         SteppingClock clock(0xFFFFFF00u);  // crosses the wrap on the way
-        auto* timer = new SSScenarioTimer(true, calls, log, &clock, [](uint32_t) { std::this_thread::yield(); });
+        auto* timer = new SSScenarioTimer(calls, log, &clock, [](uint32_t) { std::this_thread::yield(); });
         timer->Mode = mode;
         timer->Resume();
         PumpUntil(calls, log, 40);
@@ -118,7 +118,7 @@ TEST(SSScenarioTimer, AStepHandedOverBeforeTerminationNeverRuns)
     MainThreadCalls calls;
     StepLog log;
     SteppingClock clock(0);
-    auto* timer = new SSScenarioTimer(true, calls, log, &clock, [](uint32_t) { std::this_thread::yield(); });
+    auto* timer = new SSScenarioTimer(calls, log, &clock, [](uint32_t) { std::this_thread::yield(); });
     timer->Mode = SSScenarioTimer::ScenarioMode;
     timer->Resume();
     PumpUntil(calls, log, 5);

@@ -7,7 +7,7 @@
 
 #include "ZULResourceUtilLib/LittleEndian.h"
 #include "platform/ReadOnlyFile.h"
-#include "tests/sound/SoundTestSupport.h"
+#include "tests/support/SoundTestSupport.h"
 #include "tests/support/ArchiveTestSupport.h"
 
 #include <gtest/gtest.h>

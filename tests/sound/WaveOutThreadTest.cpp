@@ -8,7 +8,7 @@
 #include "sound/WaveDataControl.h"
 #include "sound/VirtualWaveOutput.h"
 #include "sound/WaveOutThread.h"
-#include "tests/sound/SoundTestSupport.h"
+#include "tests/support/SoundTestSupport.h"
 
 #include <gtest/gtest.h>
 

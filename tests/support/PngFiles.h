@@ -4,6 +4,8 @@
 // seed generator may use it too.
 #pragma once
 
+#include "tools/authoring/PngPaeth.h"
+
 #include <zlib.h>
 
 #include <cstdint>
@@ -76,11 +78,7 @@ inline int Predict(int filter, int left, int above, int upperLeft)
     case 1: return left;
     case 2: return above;
     case 3: return (left + above) / 2;
-    case 4: {
-        const int p = left + above - upperLeft;
-        const int pa = std::abs(p - left), pb = std::abs(p - above), pc = std::abs(p - upperLeft);
-        return pa <= pb && pa <= pc ? left : pb <= pc ? above : upperLeft;
-    }
+    case 4: return PaethPredictor(left, above, upperLeft);
     default: return 0;
     }
 }

@@ -26,13 +26,11 @@ constexpr uint32_t HeaderTag = ResTag("ZULr");
 
 std::vector<uint8_t> ReadWholeEntry(ResArchive& archive, uint32_t tag, uint32_t id)
 {
-    const int64_t group = ResFindGroup(archive, tag);
-    if (group < 0) return {};
-    const int64_t entry = ResFindEntry(archive, group, id);
-    if (entry < 0) return {};
-    const int64_t length = ResReadAt(archive, group, entry, 0, nullptr, 0);
+    const ResEntryLocation found = ResLocateEntry(archive, tag, id);
+    if (!found.Found()) return {};
+    const int64_t length = ResReadAt(archive, found.group, found.entry, 0, nullptr, 0);
     std::vector<uint8_t> bytes(static_cast<size_t>(std::max<int64_t>(length, 0)));
-    if (length > 0 && ResReadAt(archive, group, entry, 0, bytes.data(), length) != length) return {};
+    if (length > 0 && ResReadAt(archive, found.group, found.entry, 0, bytes.data(), length) != length) return {};
     return bytes;
 }
 

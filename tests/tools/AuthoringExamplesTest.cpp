@@ -12,8 +12,6 @@
 // every id it plays. The files a manifest names come from examples/minimal
 // when it has them, else the example's file of the same kind stands in.
 
-#ifdef KAMISHIBAI_HAVE_MANIFEST
-
 #include "scenario/ScenarioRecord.h"
 #include "tests/support/ScrtoolRun.h"
 #include "tools/authoring/Manifest.h"
@@ -340,5 +338,3 @@ TEST_F(AuthoringExamplesTest, EveryManifestAndScenarioInTheDocumentsPacksAndVeri
 }
 
 }  // namespace
-
-#endif  // KAMISHIBAI_HAVE_MANIFEST

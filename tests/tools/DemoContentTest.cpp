@@ -197,7 +197,7 @@ TEST_F(DemoContentTest, PicturesAreLargeSmoothAndCoverEveryStorageKind)
 
 TEST_F(DemoContentTest, InformationBlockHasAllLinesAndASmallAboutPicture)
 {
-    const std::optional<Entry> entry = Find(ResTagInformation, InformationEntryId);
+    const std::optional<Entry> entry = Find(ResTagInformation, SSInfoEntryId);
     ASSERT_TRUE(entry);
     const ParsedInformationBlock parsed = ParseInformationBlock(Load(*entry));
     EXPECT_TRUE(parsed.notes.empty());

@@ -3,6 +3,7 @@
 // so that no image library is needed to check it.
 
 #include "tools/authoring/ImageFileWriter.h"
+#include "tools/authoring/PngPaeth.h"
 
 #include "tests/support/TestBytes.h"
 
@@ -71,13 +72,6 @@ struct DecodedPng {
     size_t idatChunks = 0;
 };
 
-uint8_t Paeth(int a, int b, int c)
-{
-    const int p = a + b - c;
-    const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
-    return static_cast<uint8_t>(pa <= pb && pa <= pc ? a : pb <= pc ? b : c);
-}
-
 // Decodes the 8-bit RGB, non-interlaced PNGs that the writer makes; every
 // structural fault is a test failure.
 DecodedPng DecodeRgbPng(const std::vector<uint8_t>& file)
@@ -143,7 +137,7 @@ DecodedPng DecodeRgbPng(const std::vector<uint8_t>& file)
             const int a = i >= 3 ? out[i - 3] : 0;
             const int b = up ? up[i] : 0;
             const int c = up && i >= 3 ? up[i - 3] : 0;
-            const int predictor = filter == 1 ? a : filter == 2 ? b : filter == 3 ? (a + b) / 2 : filter == 4 ? Paeth(a, b, c) : 0;
+            const int predictor = filter == 1 ? a : filter == 2 ? b : filter == 3 ? (a + b) / 2 : filter == 4 ? PaethPredictor(a, b, c) : 0;
             out[i] = static_cast<uint8_t>(in[i] + predictor);
         }
     }

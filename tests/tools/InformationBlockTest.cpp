@@ -1,12 +1,11 @@
 // The information block: its bytes for Japanese texts (checked against
 // code page 932 codes written out here, not against the converter), the field
 // limits in bytes, refused characters, and parsing back, including entries the
-// authoring side would never write. Also the Shift-JIS conversion underneath.
+// authoring side would never write. The Shift-JIS conversion underneath is
+// tested with the platform (tests/platform/TextEncodingTest.cpp).
 
 #include "tools/authoring/InformationBlock.h"
 
-#include "platform/TextEncoding.h"
-#include "tests/support/TestBytes.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -32,7 +31,7 @@ std::vector<uint8_t> Bytes(std::initializer_list<int> values)
     return bytes;
 }
 
-std::vector<uint8_t> Slice(const std::array<uint8_t, InformationBlockSize>& block, size_t offset, size_t length)
+std::vector<uint8_t> Slice(const std::array<uint8_t, SSInfoSize>& block, size_t offset, size_t length)
 {
     return std::vector<uint8_t>(block.begin() + static_cast<ptrdiff_t>(offset),
                                 block.begin() + static_cast<ptrdiff_t>(offset + length));
@@ -56,7 +55,7 @@ TEST(InformationBlock, JapaneseTextsLandInTheirFieldsAsShiftJis)
     texts.notice1 = "(C) 2026 ～①№";
     texts.notice2 = "ｱｲｳ";
     texts.aboutPicture = 0x80000001u;  // an id above 2^31 keeps its bits
-    const std::array<uint8_t, InformationBlockSize> block = BuildInformationBlock(texts);
+    const std::array<uint8_t, SSInfoSize> block = BuildInformationBlock(texts);
 
     // 紙 8E 86, 芝 8E C5, 居 8B 8F, then the terminating zero.
     EXPECT_EQ(Slice(block, 16, 7), Bytes({0x8E, 0x86, 0x8E, 0xC5, 0x8B, 0x8F, 0x00}));
@@ -70,13 +69,13 @@ TEST(InformationBlock, JapaneseTextsLandInTheirFieldsAsShiftJis)
 
     // Everything else is zero: the unused head and tail, and each field's
     // bytes after its text.
-    std::vector<bool> written(InformationBlockSize, false);
+    std::vector<bool> written(SSInfoSize, false);
     for (size_t i = 16; i < 22; ++i) written[i] = true;
     for (size_t i = 64; i < 75; ++i) written[i] = true;
     for (size_t i = 96; i < 111; ++i) written[i] = true;
     for (size_t i = 144; i < 147; ++i) written[i] = true;
     for (size_t i = 192; i < 196; ++i) written[i] = true;
-    for (size_t i = 0; i < InformationBlockSize; ++i) {
+    for (size_t i = 0; i < SSInfoSize; ++i) {
         if (written[i]) continue;
         EXPECT_EQ(block[i], 0) << "offset " << i;
     }
@@ -84,7 +83,7 @@ TEST(InformationBlock, JapaneseTextsLandInTheirFieldsAsShiftJis)
 
 TEST(InformationBlock, EmptyTextsGiveAnAllZeroBlock)
 {
-    const std::array<uint8_t, InformationBlockSize> block = BuildInformationBlock({});
+    const std::array<uint8_t, SSInfoSize> block = BuildInformationBlock({});
     for (uint8_t byte : block) ASSERT_EQ(byte, 0);
 }
 
@@ -93,30 +92,30 @@ TEST(InformationBlock, EmptyTextsGiveAnAllZeroBlock)
 TEST(InformationBlock, TextsMustFitTheirFieldWithTheTerminatingZero)
 {
     struct Case {
-        InformationLine line;
+        SSInfoLine line;
         std::string text;
         std::string error;  // empty: fits
     };
     const Case cases[] = {
-        {InformationLine::Name, std::string(47, 'N'), ""},
-        {InformationLine::Name, std::string(48, 'N'), "name is 48 bytes in Shift-JIS; its field holds at most 47"},
-        {InformationLine::Name, Repeat("紙", 23) + "x", ""},
-        {InformationLine::Name, Repeat("紙", 24), "name is 48 bytes in Shift-JIS; its field holds at most 47"},
-        {InformationLine::Name, Repeat("ｱ", 47), ""},
-        {InformationLine::Version, std::string(31, 'V'), ""},
-        {InformationLine::Version, std::string(32, 'V'), "version is 32 bytes in Shift-JIS; its field holds at most 31"},
-        {InformationLine::Notice1, std::string(47, 'C'), ""},
-        {InformationLine::Notice1, Repeat("①", 24), "notice 1 is 48 bytes in Shift-JIS; its field holds at most 47"},
-        {InformationLine::Notice2, std::string(47, 'C'), ""},
-        {InformationLine::Notice2, std::string(60, 'C'), "notice 2 is 60 bytes in Shift-JIS; its field holds at most 47"},
+        {SSInfoLine::Name, std::string(47, 'N'), ""},
+        {SSInfoLine::Name, std::string(48, 'N'), "name is 48 bytes in Shift-JIS; its field holds at most 47"},
+        {SSInfoLine::Name, Repeat("紙", 23) + "x", ""},
+        {SSInfoLine::Name, Repeat("紙", 24), "name is 48 bytes in Shift-JIS; its field holds at most 47"},
+        {SSInfoLine::Name, Repeat("ｱ", 47), ""},
+        {SSInfoLine::Version, std::string(31, 'V'), ""},
+        {SSInfoLine::Version, std::string(32, 'V'), "version is 32 bytes in Shift-JIS; its field holds at most 31"},
+        {SSInfoLine::Notice1, std::string(47, 'C'), ""},
+        {SSInfoLine::Notice1, Repeat("①", 24), "notice 1 is 48 bytes in Shift-JIS; its field holds at most 47"},
+        {SSInfoLine::Notice2, std::string(47, 'C'), ""},
+        {SSInfoLine::Notice2, std::string(60, 'C'), "notice 2 is 60 bytes in Shift-JIS; its field holds at most 47"},
     };
     for (const Case& test : cases) {
-        SCOPED_TRACE(InformationField(test.line).label + (": " + test.text));
+        SCOPED_TRACE(InformationLabel(test.line) + (": " + test.text));
         InformationTexts texts;
         texts.Text(test.line) = test.text;
         if (test.error.empty()) {
-            const std::array<uint8_t, InformationBlockSize> block = BuildInformationBlock(texts);
-            const InformationFieldLayout& field = InformationField(test.line);
+            const std::array<uint8_t, SSInfoSize> block = BuildInformationBlock(texts);
+            const SSInfoField field = SSInfoFieldOf(test.line);
             // The last byte of the field is the terminating zero.
             EXPECT_EQ(block[field.offset + field.size - 1], 0);
             EXPECT_EQ(ParseInformationBlock(block).texts, texts);
@@ -129,20 +128,20 @@ TEST(InformationBlock, TextsMustFitTheirFieldWithTheTerminatingZero)
 TEST(InformationBlock, RefusesTextsWithoutAShiftJisFormNamingTheCharacter)
 {
     struct Case {
-        InformationLine line;
+        SSInfoLine line;
         std::string text;
         std::string error;
     };
     const Case cases[] = {
-        {InformationLine::Name, "Saver 😀", "name: U+1F600 '😀' has no Shift-JIS form"},
-        {InformationLine::Version, "한국어", "version: U+D55C '한' has no Shift-JIS form"},
+        {SSInfoLine::Name, "Saver 😀", "name: U+1F600 '😀' has no Shift-JIS form"},
+        {SSInfoLine::Version, "한국어", "version: U+D55C '한' has no Shift-JIS form"},
         // Look-alikes that converters like to substitute: the yen sign would
         // come back as a backslash, the wave dash as the full-width tilde.
-        {InformationLine::Notice1, "¥100", "notice 1: U+00A5 '¥' has no Shift-JIS form"},
-        {InformationLine::Notice2, "10〜20", "notice 2: U+301C '〜' has no Shift-JIS form"},
-        {InformationLine::Name, "a\xC3(b", "name is not valid UTF-8 (at byte 1)"},
-        {InformationLine::Name, "\xED\xA0\x80", "name is not valid UTF-8 (at byte 0)"},  // a surrogate
-        {InformationLine::Version, std::string("1\0" "2", 3), "version contains a zero character, which would end the line there"},
+        {SSInfoLine::Notice1, "¥100", "notice 1: U+00A5 '¥' has no Shift-JIS form"},
+        {SSInfoLine::Notice2, "10〜20", "notice 2: U+301C '〜' has no Shift-JIS form"},
+        {SSInfoLine::Name, "a\xC3(b", "name is not valid UTF-8 (at byte 1)"},
+        {SSInfoLine::Name, "\xED\xA0\x80", "name is not valid UTF-8 (at byte 0)"},  // a surrogate
+        {SSInfoLine::Version, std::string("1\0" "2", 3), "version contains a zero character, which would end the line there"},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.error);
@@ -169,7 +168,7 @@ TEST(InformationBlock, ParsesWhatItBuiltWithoutNotes)
 // what a rebuilt block would lose.
 TEST(InformationBlock, ParsingOddEntriesTellsWhatIsNotKept)
 {
-    std::array<uint8_t, InformationBlockSize> full{};
+    std::array<uint8_t, SSInfoSize> full{};
     struct Case {
         const char* what;
         std::vector<uint8_t> entry;
@@ -239,7 +238,7 @@ TEST(InformationBlock, ParsingOddEntriesTellsWhatIsNotKept)
 
 TEST(InformationBlock, ParsesTheAboutPictureAndEveryLine)
 {
-    std::array<uint8_t, InformationBlockSize> entry{};
+    std::array<uint8_t, SSInfoSize> entry{};
     const uint8_t version[] = {'v', '2'};
     const uint8_t notice2[] = {0x8E, 0x86};
     std::copy(std::begin(version), std::end(version), entry.begin() + 64);
@@ -255,48 +254,6 @@ TEST(InformationBlock, ParsesTheAboutPictureAndEveryLine)
     expected.aboutPicture = 0xFFFFFFFEu;
     EXPECT_EQ(parsed.texts, expected);
     EXPECT_THAT(parsed.notes, ::testing::IsEmpty());
-}
-
-TEST(TextEncoding, EncodesCodePage932AndNamesTheFirstUnmappableCharacter)
-{
-    const ShiftJisEncoding good = Utf8ToShiftJis("A\\~ｱ漢字～№①Ⅱ");
-    ASSERT_TRUE(good.Ok());
-    EXPECT_EQ(std::vector<uint8_t>(good.bytes.begin(), good.bytes.end()),
-              Bytes({'A', '\\', '~', 0xB1, 0x8A, 0xBF, 0x8E, 0x9A, 0x81, 0x60, 0x87, 0x82, 0x87, 0x40, 0x87, 0x55}));
-
-    const ShiftJisEncoding bad = Utf8ToShiftJis("ab紙😀€");
-    EXPECT_EQ(bad.status, TextEncodingStatus::Unmappable);
-    EXPECT_EQ(bad.offset, 5u);
-    EXPECT_EQ(bad.character, U'\U0001F600');
-    EXPECT_TRUE(bad.bytes.empty());
-
-    const ShiftJisEncoding invalid = Utf8ToShiftJis("ok\xC0\x80");  // an overlong zero
-    EXPECT_EQ(invalid.status, TextEncodingStatus::InvalidUtf8);
-    EXPECT_EQ(invalid.offset, 2u);
-}
-
-TEST(TextEncoding, DecodingReplacesEachByteThatStartsNoCharacter)
-{
-    struct Case {
-        std::vector<uint8_t> bytes;
-        std::string text;
-        size_t replaced;
-    };
-    const Case cases[] = {
-        {Bytes({0x8E, 0x86, 0xB1, 'a'}), "紙ｱa", 0},
-        {Bytes({0x81, 0x60, 0x87, 0x40}), "～①", 0},
-        {Bytes({0x82}), "\uFFFD", 1},                    // lead byte at the end
-        {Bytes({0x81, 0x20, 'b'}), "\uFFFD b", 1},       // bad trail read on its own
-        {Bytes({0x85, 0x40}), "\uFFFD@", 1},           // a code of an unassigned row
-        {Bytes({}), "", 0},
-    };
-    for (const Case& test : cases) {
-        SCOPED_TRACE(ToHex(test.bytes.data(), test.bytes.size()));
-        const ShiftJisDecoding decoded =
-            ShiftJisToUtf8(std::string_view(reinterpret_cast<const char*>(test.bytes.data()), test.bytes.size()));
-        EXPECT_EQ(decoded.text, test.text);
-        EXPECT_EQ(decoded.replaced, test.replaced);
-    }
 }
 
 }  // namespace

@@ -4,8 +4,6 @@
 // and through the reader and picture loader in this process. Also the two
 // source checks of the builder (JPEG frame size, WAV chunk walk) on their own.
 
-#ifdef KAMISHIBAI_HAVE_MANIFEST
-
 #include "tools/authoring/ArchiveBuilder.h"
 
 #include "ZULResourceUtilLib/LittleEndian.h"
@@ -455,20 +453,18 @@ TEST_F(PackCommandTest, PackedArchiveGivesBackEveryEntry)
     // The loader in this process: headers and pixels of every picture.
     ResArchive archive;
     ASSERT_EQ(OpenArchiveBytes(archive, archiveBytes), 0);
-    const int64_t group = ResFindGroup(archive, ResTagPicture);
-    ASSERT_GE(group, 0);
     for (const PictureCase& c : PictureCases) {
         SCOPED_TRACE(std::to_string(c.id) + " " + c.file + " " + c.storage + " " + std::to_string(c.depth));
         const SourcePicture& expected = sources.at(c.expected ? c.expected : c.file);
-        const int64_t entry = ResFindEntry(archive, group, c.id);
-        ASSERT_GE(entry, 0);
+        const ResEntryLocation found = ResLocateEntry(archive, ResTagPicture, c.id);
+        ASSERT_TRUE(found.Found());
         // The loader puts a JPEG's decoded 24-bit rows into the buffer with
         // Copy, which has no 24 to 16 bit conversion: a 16-bit JPEG entry is
         // only seen whole when loaded as 32 bits.
         const bool jpeg16 = StorageKind(c.storage) == 3 && c.depth == 16;
         DirectBmpControl buffer;
         uint8_t header[PictureHeaderSize];
-        ASSERT_TRUE(LoadPicture(archive, PictureLocator{group, entry}, buffer,
+        ASSERT_TRUE(LoadPicture(archive, PictureLocator{found.group, found.entry}, buffer,
                                 jpeg16 ? PictureDepth::Force32 : PictureDepth::AsStored, PictureParts::Whole, header));
         const PictureHeader fields = PictureHeader::Parse(header);
         EXPECT_EQ(fields.depth, c.depth);
@@ -590,9 +586,9 @@ TEST_F(PackCommandTest, AppendsTheArchiveToAProgram)
         ResArchive archive;
         ASSERT_EQ(OpenArchiveBytes(archive, bytes, ResEmbedding::ProgramFile), 0);
         EXPECT_EQ(archive.dataBase, program.size() + 28);
-        const int64_t group = ResFindGroup(archive, ResTagSound);
-        ASSERT_GE(group, 0);
-        std::unique_ptr<uint8_t[]> data = ResLoadEntry(archive, group, ResFindEntry(archive, group, 7));
+        const ResEntryLocation found = ResLocateEntry(archive, ResTagSound, 7);
+        ASSERT_TRUE(found.Found());
+        std::unique_ptr<uint8_t[]> data = ResLoadEntry(archive, found.group, found.entry);
         ASSERT_TRUE(data);
         EXPECT_TRUE(std::equal(wave.begin(), wave.end(), data.get()));
 
@@ -888,5 +884,3 @@ TEST(PackSourceCheckTest, WaveFilesAreWalkedAsTheSaverWalksThem)
 }
 
 }  // namespace
-
-#endif  // KAMISHIBAI_HAVE_MANIFEST

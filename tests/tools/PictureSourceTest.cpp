@@ -8,6 +8,7 @@
 #include "imaging/PictureLoader.h"
 #include "tests/support/ArchiveTestSupport.h"
 #include "tests/support/JpegFixtures.h"
+#include "tests/support/PixelBuffers.h"
 #include "tools/authoring/ImageFileWriter.h"
 #include "tools/authoring/PictureEntryWriter.h"
 #include "ZULResourceUtilLib/LittleEndian.h"
@@ -123,18 +124,6 @@ PictureConversion Conversion(int depth, PaletteChoice palette = PaletteChoice::Q
     return conversion;
 }
 
-TPixelFormat FormatOf(int depth)
-{
-    switch (depth) {
-    case 1: return TPixelFormat::Bits1;
-    case 4: return TPixelFormat::Bits4;
-    case 8: return TPixelFormat::Bits8;
-    case 16: return TPixelFormat::Bits16;
-    case 24: return TPixelFormat::Bits24;
-    default: return TPixelFormat::Bits32;
-    }
-}
-
 // The loader widens 5- and 6-bit fields by repeating their top bits.
 int Widen(int value, int bits)
 {
@@ -232,7 +221,7 @@ TEST(PictureSourceTest, GreyPalettesAreTheRampsOfThePixelBuffer)
     for (const int depth : {1, 4, 8}) {
         SCOPED_TRACE("depth " + std::to_string(depth));
         DirectBmpControl ramp;
-        ASSERT_TRUE(ramp.Allocate(1, 1, FormatOf(depth)));
+        ASSERT_TRUE(ramp.Allocate(1, 1, PixelFormatOfBits(depth)));
         const ConvertedPicture picture = ConvertPicture(image, Conversion(depth, PaletteChoice::Grey));
         ASSERT_EQ(picture.palette.size(), size_t{4} << depth);
         for (size_t i = 0; i < (size_t{1} << depth); ++i)
@@ -433,7 +422,7 @@ TEST(PictureSourceTest, RowsArePaddedToThePitchOfABufferOfThatDepth)
             });
             const ConvertedPicture picture = ConvertPicture(image, Conversion(depth));
             DirectBmpControl buffer;
-            ASSERT_TRUE(buffer.Allocate(width, 3, FormatOf(depth)));
+            ASSERT_TRUE(buffer.Allocate(width, 3, PixelFormatOfBits(depth)));
             ASSERT_EQ(picture.stride, static_cast<uint32_t>(buffer.Pitch));
             ASSERT_EQ(picture.rows.size(), size_t{picture.stride} * 3);
             const size_t used = (static_cast<size_t>(width) * static_cast<size_t>(depth) + 7) / 8;

@@ -196,12 +196,12 @@ TEST_F(PlayCommandTest, BadCommandLinesAndArchivesAreOneLineErrors)
         {{"play", archive, "--size", "64x48", "--until", "10", "--snapshot", "shot.png"}, 2, "needs MS:OUT"},
         {{"play", archive, "--size", "64x48", "--until", "10", "--events", "some"}, 2, "'all' or 'none'"},
         {{"play", archive, "--size", "64x48", "--until", "10", "--memory-every", "0"}, 2, "from 1 to 4294967295"},
-        {{"play", (folder_ / "missing.brsc").string(), "--size", "64x48", "--until", "10"}, 1, "cannot open archive"},
+        {{"play", (folder_ / "missing.brsc").string(), "--size", "64x48", "--until", "10"}, 1, "missing.brsc: no such file"},
         {{"transition", archive, "out.pam", "--from", "1", "--to", "2", "--effect", "1", "--speed", "0", "--at", "5"},
          2, "option '--size' is required"},
         {{"transition", archive, (folder_ / "t.pam").string(), "--from", "1", "--to", "9", "--effect", "1", "--speed",
           "0", "--at", "5", "--size", "8x8"},
-         1, "cannot load picture 9"},
+         1, "no picture 9 (pictures: 1, 2)"},
     };
     for (const Case& c : cases) {
         const RunResult run = Run(c.arguments);

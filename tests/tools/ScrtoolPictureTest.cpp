@@ -195,8 +195,8 @@ TEST_F(ScrtoolPictureTest, FailuresGiveOneLineAndLeaveOutUntouched)
         int exitCode;
         std::string message;  // the whole line, or empty where only a hint to --help is checked
     } const cases[] = {
-        {{"99", "out.pam"}, 1, "scrtool: " + archive_ + ": no picture 99\n"},
-        {{"99", "out.png", "--place", "8x8"}, 1, "scrtool: " + archive_ + ": no picture 99\n"},
+        {{"99", "out.pam"}, 1, "scrtool: " + archive_ + ": no picture 99 (pictures: 1, 2, 6, 7)\n"},
+        {{"99", "out.png", "--place", "8x8"}, 1, "scrtool: " + archive_ + ": no picture 99 (pictures: 1, 2, 6, 7)\n"},
         {{"6", "out.pam"}, 1, "scrtool: " + archive_ + ": cannot load picture 6\n"},
         {{"7", "out.png"}, 1, "scrtool: " + archive_ + ": cannot load picture 7\n"},
         {{"6", "out.png", "--place", "8x8"}, 1, "scrtool: " + archive_ + ": cannot load picture 6\n"},

@@ -32,14 +32,13 @@ std::string AsString(const std::vector<uint8_t>& bytes)
 
 class ScrtoolTest : public ScrtoolFixture {
 protected:
-    // The line for an archive that does not open; the check that refused it
-    // follows the error number (a missing file needs no more words).
-    static std::string OpenError(const std::string& path, int errorNumber,
-                                 ResOpenFailure failure = ResOpenFailure::NoFile)
+    // The line for an archive that does not open: what is wrong, in words,
+    // and the check that refused it where one did.
+    static std::string OpenError(const std::string& path, const std::string& problem,
+                                 ResOpenFailure failure = ResOpenFailure::None)
     {
-        std::string line = "scrtool: " + path + ": cannot open archive: error " + std::to_string(errorNumber) + " (" +
-                           ResErrorMeaning(errorNumber) + ")";
-        if (failure != ResOpenFailure::NoFile) line += std::string(": ") + ResOpenFailureText(failure);
+        std::string line = "scrtool: " + path + ": " + problem;
+        if (failure != ResOpenFailure::None) line += std::string(" (") + ResOpenFailureText(failure) + ")";
         return line + "\n";
     }
 };
@@ -174,18 +173,19 @@ TEST_F(ScrtoolTest, ArchivesThatCannotBeOpenedGiveOneLineAndStatus1)
 
     struct Case {
         std::string path;
-        int errorNumber;
+        std::string problem;
         ResOpenFailure failure;
     } const cases[] = {
-        {(folder_ / "missing.brsc").string(), ResErrorNoFile, ResOpenFailure::NoFile},
-        {Write("garbage.brsc", PatternBytes(5000, 3)), ResErrorInvalidArchive, ResOpenFailure::IndexLengthOutsideFile},
-        {Write("tiny.brsc", PatternBytes(119, 4)), ResErrorInvalidArchive, ResOpenFailure::TooShort},
-        {Write("empty.brsc", {}), ResErrorInvalidArchive, ResOpenFailure::TooShort},
-        {Write("failing.scr", failingWriter.BuildBehind(PatternBytes(100, 5))), ResErrorInvalidArchive,
+        {(folder_ / "missing.brsc").string(), "no such file", ResOpenFailure::None},
+        {Write("garbage.brsc", PatternBytes(5000, 3)), "truncated or not an archive",
+         ResOpenFailure::IndexLengthOutsideFile},
+        {Write("tiny.brsc", PatternBytes(119, 4)), "truncated or not an archive", ResOpenFailure::TooShort},
+        {Write("empty.brsc", {}), "is empty, not an archive", ResOpenFailure::None},
+        {Write("failing.scr", failingWriter.BuildBehind(PatternBytes(100, 5))), "damaged archive",
          ResOpenFailure::CheckWordMismatch},
-        {Write("unchecked.scr", uncheckedWriter.BuildBehind(PatternBytes(100, 5))), ResErrorInvalidArchive,
+        {Write("unchecked.scr", uncheckedWriter.BuildBehind(PatternBytes(100, 5))), "damaged archive",
          ResOpenFailure::CheckWordMissing},
-        {(folder_ / "folder.brsc").string(), ResErrorNotOpen, ResOpenFailure::NotRegularFile},
+        {(folder_ / "folder.brsc").string(), "is a directory, not an archive", ResOpenFailure::None},
     };
     for (const Case& c : cases) {
         for (const std::vector<std::string>& arguments :
@@ -193,7 +193,7 @@ TEST_F(ScrtoolTest, ArchivesThatCannotBeOpenedGiveOneLineAndStatus1)
             const RunResult result = Run(arguments);
             EXPECT_EQ(result.exitCode, 1) << arguments[0] << " " << c.path;
             EXPECT_EQ(result.out, "") << arguments[0] << " " << c.path;
-            EXPECT_EQ(result.err, OpenError(c.path, c.errorNumber, c.failure)) << arguments[0];
+            EXPECT_EQ(result.err, OpenError(c.path, c.problem, c.failure)) << arguments[0];
         }
     }
 }
@@ -219,14 +219,15 @@ TEST_F(ScrtoolTest, ListAndVerifySayWhichCheckOfTheArchiveFailed)
 
     struct Case {
         std::string path;
+        const char* problem;
         const char* detail;
     } const cases[] = {
-        {Write("failing.scr", failingWriter.BuildBehind(PatternBytes(100, 5))),
+        {Write("failing.scr", failingWriter.BuildBehind(PatternBytes(100, 5))), "damaged archive",
          "the trailer's check word does not match the archive header"},
-        {Write("groups.brsc", groups),
+        {Write("groups.brsc", groups), "damaged archive",
          "the index's group table runs past the index (a damaged index, or a wrong key seed in the trailer)"},
-        {Write("entry.brsc", entry), "an entry's stored bytes lie outside the file"},
-        {Write("kind.brsc", kind),
+        {Write("entry.brsc", entry), "damaged archive", "an entry's stored bytes lie outside the file"},
+        {Write("kind.brsc", kind), "an archive for another program",
          "the archive kind read from the trailer and the archive header is not this program's"},
     };
     for (const Case& c : cases) {
@@ -234,9 +235,7 @@ TEST_F(ScrtoolTest, ListAndVerifySayWhichCheckOfTheArchiveFailed)
             const RunResult result = Run({command, c.path});
             EXPECT_EQ(result.exitCode, 1) << command << " " << c.path;
             EXPECT_EQ(result.out, "") << command << " " << c.path;
-            EXPECT_EQ(result.err, "scrtool: " + c.path + ": cannot open archive: error 5 (not a valid archive): " +
-                                      c.detail + "\n")
-                << command;
+            EXPECT_EQ(result.err, "scrtool: " + c.path + ": " + c.problem + " (" + c.detail + ")\n") << command;
         }
     }
 }
@@ -251,10 +250,11 @@ TEST_F(ScrtoolTest, EverySubcommandRefusesFoldersPipesAndDevicesAtOnce)
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const std::string out = (folder_ / "out.png").string();
     const std::string unpacked = (folder_ / "unpacked").string();
-    std::vector<std::string> archives = {fifo, folder_.string()};
-    if (fs::exists("/dev/zero")) archives.push_back("/dev/zero");
+    std::vector<std::pair<std::string, std::string>> archives = {{fifo, "is a pipe, not an archive file"},
+                                                                  {folder_.string(), "is a directory, not an archive"}};
+    if (fs::exists("/dev/zero")) archives.emplace_back("/dev/zero", "is a device, not an archive file");
 
-    for (const std::string& archive : archives) {
+    for (const auto& [archive, problem] : archives) {
         const std::vector<std::vector<std::string>> commands = {
             {"list", archive},
             {"cat", archive, "SSSc", "1000"},
@@ -271,8 +271,7 @@ TEST_F(ScrtoolTest, EverySubcommandRefusesFoldersPipesAndDevicesAtOnce)
             EXPECT_FALSE(result.timedOut) << arguments[0] << " " << archive << " waited";
             EXPECT_EQ(result.exitCode, 1) << arguments[0] << " " << archive;
             EXPECT_EQ(result.out, "") << arguments[0] << " " << archive;
-            EXPECT_EQ(result.err, OpenError(archive, ResErrorNotOpen, ResOpenFailure::NotRegularFile))
-                << arguments[0] << " " << archive;
+            EXPECT_EQ(result.err, OpenError(archive, problem)) << arguments[0] << " " << archive;
         }
     }
     EXPECT_FALSE(fs::exists(out));
@@ -287,9 +286,9 @@ TEST_F(ScrtoolTest, MissingGroupOrEntryNamesFileTagAndId)
         const char* id;
         std::string expected;
     } const cases[] = {
-        {"SGBm", "77", "scrtool: " + path + ": no entry SGBm 77\n"},
-        {"SSSc", "7", "scrtool: " + path + ": no entry SSSc 7\n"},
-        {"ABCD", "1000", "scrtool: " + path + ": no entry ABCD 1000 (no group ABCD)\n"},
+        {"SGBm", "77", "scrtool: " + path + ": no entry SGBm 77 (SGBm ids: 2, 5, 4294967295)\n"},
+        {"SSSc", "7", "scrtool: " + path + ": no entry SSSc 7 (SSSc ids: 1000)\n"},
+        {"ABCD", "1000", "scrtool: " + path + ": no group ABCD (groups: SSSc, SGBm, SSWv, SSIf)\n"},
     };
     for (const Case& c : cases) {
         const RunResult result = Run({"cat", path, c.tag, c.id});
@@ -303,7 +302,6 @@ TEST_F(ScrtoolTest, WrongCommandLinesGiveOneLineWithAHintAndStatus2)
 {
     const std::string path = Write("mixed.brsc", MixedArchive(0).Build());
     const std::vector<std::vector<std::string>> cases = {
-        {},
         {"frobnicate"},
         {"--verbose"},
         {"list"},
@@ -347,7 +345,7 @@ TEST_F(ScrtoolTest, HelpGoesToStdoutForTheToolAndEachCommand)
     // "--" ends the options: a file named "--help" is an archive like any other.
     const RunResult literal = Run({"list", "--", "--help"}, folder_);
     EXPECT_EQ(literal.exitCode, 1);
-    EXPECT_EQ(literal.err, OpenError("--help", ResErrorNoFile));
+    EXPECT_EQ(literal.err, OpenError("--help", "no such file"));
 }
 
 // An entry whose prefix and suffix exceed its stored size: listed with its
@@ -367,8 +365,8 @@ TEST_F(ScrtoolTest, EntryWithInconsistentSizesIsListedAndRefusedByCat)
     const RunResult cat = Run({"cat", path, "SGBm", "1"});
     EXPECT_EQ(cat.exitCode, 1);
     EXPECT_EQ(cat.out, "");
-    EXPECT_EQ(cat.err, "scrtool: " + path + ": cannot read entry SGBm 1: error 17 (" +
-                           ResErrorMeaning(ResErrorSizesInconsistent) + ")\n");
+    EXPECT_EQ(cat.err, "scrtool: " + path + ": cannot read entry SGBm 1: its prefix and suffix are longer than its "
+                       "stored bytes\n");
 }
 
 // Damaged archives: cut short, single bytes changed, hostile trailer fields.

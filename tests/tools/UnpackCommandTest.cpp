@@ -3,8 +3,6 @@
 // the folder rules (--force), no manifest after a failure, and unpack →
 // pack → the same archive.
 
-#ifdef KAMISHIBAI_HAVE_MANIFEST
-
 #include "imaging/DirectBmpControl.h"
 #include "imaging/PictureLoader.h"
 #include "tests/support/ArchiveTestSupport.h"
@@ -372,18 +370,16 @@ TEST_F(UnpackCommandTest, PackOfTheUnpackedFolderRebuildsTheArchive)
     ResArchive original, again;
     ASSERT_EQ(ResOpen(original, archive, 0, ResArchiveKind), ResErrorNone);
     ASSERT_EQ(ResOpen(again, rebuilt, 0, ResArchiveKind), ResErrorNone);
-    const int64_t group = ResFindGroup(original, ResTagPicture);
-    const int64_t againGroup = ResFindGroup(again, ResTagPicture);
+    const ResEntryLocation first = ResLocateEntry(original, ResTagPicture, 5);
+    const ResEntryLocation second = ResLocateEntry(again, ResTagPicture, 5);
     DirectBmpControl a, b;
-    ASSERT_TRUE(LoadPicture(original, {group, ResFindEntry(original, group, 5)}, a, PictureDepth::Force32,
-                            PictureParts::Whole, nullptr));
-    ASSERT_TRUE(LoadPicture(again, {againGroup, ResFindEntry(again, againGroup, 5)}, b, PictureDepth::Force32,
-                            PictureParts::Whole, nullptr));
+    ASSERT_TRUE(
+        LoadPicture(original, {first.group, first.entry}, a, PictureDepth::Force32, PictureParts::Whole, nullptr));
+    ASSERT_TRUE(
+        LoadPicture(again, {second.group, second.entry}, b, PictureDepth::Force32, PictureParts::Whole, nullptr));
     ASSERT_EQ(a.Height, b.Height);
     for (int32_t y = 0; y < a.Height; ++y)
         EXPECT_TRUE(std::equal(a.Rows[y], a.Rows[y] + a.Width * 4, b.Rows[y])) << "row " << y;
 }
 
 }  // namespace
-
-#endif  // KAMISHIBAI_HAVE_MANIFEST

@@ -536,7 +536,7 @@ TEST_F(VerifyCommandTest, UnreadableArchiveIsOneLine)
     const RunResult result = Run({"verify", archive});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err.rfind("scrtool: " + archive + ": cannot open archive", 0), 0u) << result.err;
+    EXPECT_EQ(result.err.rfind("scrtool: " + archive + ": truncated or not an archive (", 0), 0u) << result.err;
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1);
 }
 

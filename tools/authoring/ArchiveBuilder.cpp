@@ -97,7 +97,7 @@ public:
         Report("information");
         try {
             const auto block = BuildInformationBlock(information.texts);
-            return {ResTagInformation, InformationEntryId, Mode(information.encryption),
+            return {ResTagInformation, SSInfoEntryId, Mode(information.encryption),
                     std::vector<uint8_t>(block.begin(), block.end())};
         } catch (const InformationBlockError& error) {
             throw ArchiveBuildError(Where(information.line.number) + ": information: " + error.what());

@@ -34,26 +34,9 @@ constexpr int64_t ScenarioEntryLimit = int64_t{16} << 20;
 // The information block is 256 bytes; a longer entry only needs a note.
 constexpr int64_t InformationReadLimit = 4096;
 
-std::string TagText(uint32_t tag)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (int i = 0; i < 4; ++i) {
-        const auto byte = static_cast<uint8_t>(tag >> (8 * i));
-        if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
-            text += static_cast<char>(byte);
-        } else {
-            text += "\\x";
-            text += digits[byte >> 4];
-            text += digits[byte & 15];
-        }
-    }
-    return text;
-}
-
 std::string EntryName(uint32_t tag, uint32_t id)
 {
-    return TagText(tag) + " " + std::to_string(id);
+    return ResTagText(tag) + " " + std::to_string(id);
 }
 
 [[noreturn]] void EntryFails(uint32_t tag, uint32_t id, const std::string& reason)
@@ -134,7 +117,7 @@ public:
                 const EntryRecord* record = ResEntryRecordOf(archive_, static_cast<int64_t>(group), entry);
                 if (!record) {
                     const char* meaning = ResErrorMeaning(archive_.lastError);
-                    throw UnpackError(TagText(tag) + " entry " + std::to_string(entry) +
+                    throw UnpackError(ResTagText(tag) + " entry " + std::to_string(entry) +
                                           ": cannot read its index record: " + (meaning ? meaning : "unknown error"),
                                       true);
                 }
@@ -178,11 +161,11 @@ private:
         const bool sound = tag == ResTagSound;
         const bool single = (tag == ResTagScenario || tag == ResTagInformation);
         if (!picture && !sound && !single) {
-            Note(EntryName(tag, id) + ": group " + TagText(tag) + " has no place in a manifest: not unpacked");
+            Note(EntryName(tag, id) + ": group " + ResTagText(tag) + " has no place in a manifest: not unpacked");
             return false;
         }
         if (single && id != SingleEntryId) {
-            Note(EntryName(tag, id) + ": only id 1000 of group " + TagText(tag) + " is used: not unpacked");
+            Note(EntryName(tag, id) + ": only id 1000 of group " + ResTagText(tag) + " is used: not unpacked");
             return false;
         }
         std::set<uint32_t>& seen = picture ? pictureIds_ : sound ? soundIds_ : singleTags_;

@@ -132,7 +132,7 @@ private:
         } else if (tag == ResTagScenario && record->id == ScenarioEntryId) {
             report_.hasScenario = true;
             CheckScenario(locator, *record);
-        } else if (tag == ResTagInformation && record->id == InformationEntryId) {
+        } else if (tag == ResTagInformation && record->id == SSInfoEntryId) {
             report_.hasInformation = true;
             CheckInformation(locator, *record);
         } else {
@@ -407,21 +407,21 @@ private:
 
     void CheckInformation(PictureLocator locator, const EntryRecord& record)
     {
-        if (record.DataLength() < static_cast<int64_t>(InformationBlockSize)) {
-            Problem(VerifyCheck::Information, ResTagInformation, InformationEntryId,
+        if (record.DataLength() < static_cast<int64_t>(SSInfoSize)) {
+            Problem(VerifyCheck::Information, ResTagInformation, SSInfoEntryId,
                     "information block is " + Count(static_cast<uint64_t>(record.DataLength()), "byte") +
-                        ", shorter than " + std::to_string(InformationBlockSize));
+                        ", shorter than " + std::to_string(SSInfoSize));
             return;
         }
         uint8_t about[4];
-        if (ResReadAt(archive_, locator.groupIndex, locator.entryIndex, InformationAboutPictureOffset, about, 4) != 4) {
-            Problem(VerifyCheck::Information, ResTagInformation, InformationEntryId,
+        if (ResReadAt(archive_, locator.groupIndex, locator.entryIndex, SSInfoAboutPictureOffset, about, 4) != 4) {
+            Problem(VerifyCheck::Information, ResTagInformation, SSInfoEntryId,
                     "information block cannot be read");
             return;
         }
         const uint32_t aboutPicture = ReadLe32(about);
         if (aboutPicture != 0 && !pictureIds_.count(aboutPicture))
-            Warn(VerifyCheck::Information, ResTagInformation, InformationEntryId,
+            Warn(VerifyCheck::Information, ResTagInformation, SSInfoEntryId,
                  "about picture " + std::to_string(aboutPicture) + " is not in the archive");
     }
 

@@ -1,6 +1,7 @@
 #include "tools/authoring/ImageFileWriter.h"
 
 #include "platform/FileReplace.h"
+#include "tools/authoring/PngPaeth.h"
 
 #include <zlib.h>
 
@@ -50,17 +51,6 @@ void EncodePam(const DirectBmpControl& buffer, const ByteSink& sink)
 
 // PNG row filters over 3-byte pixels.
 enum PngFilter : uint8_t { FilterNone, FilterSub, FilterUp, FilterAverage, FilterPaeth, FilterCount };
-
-uint8_t PaethPredictor(int left, int above, int upperLeft)
-{
-    const int estimate = left + above - upperLeft;
-    const int toLeft = std::abs(estimate - left);
-    const int toAbove = std::abs(estimate - above);
-    const int toUpperLeft = std::abs(estimate - upperLeft);
-    if (toLeft <= toAbove && toLeft <= toUpperLeft) return static_cast<uint8_t>(left);
-    if (toAbove <= toUpperLeft) return static_cast<uint8_t>(above);
-    return static_cast<uint8_t>(upperLeft);
-}
 
 // Filters one row (RGB bytes) against the row above (zeros for the top row)
 // into out[1..], with the filter type in out[0]; returns the sum of the

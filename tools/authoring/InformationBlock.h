@@ -1,20 +1,14 @@
-// InformationBlock: the 256-byte information entry (group "SSIf", id 1000)
-// that the configuration dialog shows: the saver's name, version and two
-// notice lines, and the id of a small "about" picture.
+// InformationBlock: writing and reading back the 256-byte information entry
+// (group "SSIf", id 1000) that the configuration dialog shows: the saver's
+// name, version and two notice lines, and the id of a small "about" picture.
 //
-// Layout (little-endian):
-//   0..15     unused, zero
-//   16..63    name       (48 bytes)
-//   64..95    version    (32 bytes)
-//   96..143   notice 1   (48 bytes)
-//   144..191  notice 2   (48 bytes)
-//   192..195  about picture: an "SGBm" entry id, 0 for none (the saver reads
-//             the field as signed 32-bit; the id's 32 bits are stored as they
-//             are, so ids above 2^31 keep their bit pattern)
-//   196..255  unused, zero
-// Each text is Shift-JIS and ends with a zero byte inside its field, so a
-// field holds at most its size minus one bytes of text; an empty text (first
-// byte zero) is a line the dialog leaves out.
+// The layout is the saver's own (settings/SSInfo.h: SSInfoFieldOf,
+// SSInfoAboutPictureOffset); bytes no field uses are written as zero. Each
+// text is written in Shift-JIS with a zero byte inside its field, so a field
+// holds at most its size minus one bytes of text; an empty text (first byte
+// zero) is a line the dialog leaves out. The about picture's id is stored
+// with its 32 bits as they are: the saver reads the field as signed, so ids
+// above 2^31 keep their bit pattern.
 //
 // The authoring side keeps the texts as UTF-8. Building refuses, with an
 // InformationBlockError naming the line, a text that is not UTF-8, that has a
@@ -23,6 +17,8 @@
 // bytes do not fit. Parsing never fails: it takes what the saver would show
 // and lists in notes whatever of the entry the texts cannot carry back.
 #pragma once
+
+#include "settings/SSInfo.h"
 
 #include <array>
 #include <cstddef>
@@ -33,18 +29,8 @@
 #include <string_view>
 #include <vector>
 
-constexpr size_t InformationBlockSize = 256;
-constexpr uint32_t InformationEntryId = 1000;
-constexpr size_t InformationAboutPictureOffset = 192;
-
-enum class InformationLine { Name, Version, Notice1, Notice2 };
-
-struct InformationFieldLayout {
-    const char* label;  // how messages name the line
-    size_t offset;
-    size_t size;  // including the terminating zero
-};
-const InformationFieldLayout& InformationField(InformationLine line);
+// How messages name a line: "name", "version", "notice 1", "notice 2".
+const char* InformationLabel(SSInfoLine line);
 
 struct InformationTexts {
     std::string name;  // UTF-8, each
@@ -53,8 +39,8 @@ struct InformationTexts {
     std::string notice2;
     uint32_t aboutPicture = 0;
 
-    const std::string& Text(InformationLine line) const;
-    std::string& Text(InformationLine line);
+    const std::string& Text(SSInfoLine line) const;
+    std::string& Text(SSInfoLine line);
     bool operator==(const InformationTexts&) const = default;
 };
 
@@ -67,9 +53,9 @@ public:
 // against its field. The message names the line, e.g. "name is 52 bytes in
 // Shift-JIS; its field holds at most 47" or "notice 2: U+1F600 '😀' has no
 // Shift-JIS form".
-std::string EncodeInformationText(InformationLine line, std::string_view utf8);
+std::string EncodeInformationText(SSInfoLine line, std::string_view utf8);
 
-std::array<uint8_t, InformationBlockSize> BuildInformationBlock(const InformationTexts& texts);
+std::array<uint8_t, SSInfoSize> BuildInformationBlock(const InformationTexts& texts);
 
 struct ParsedInformationBlock {
     InformationTexts texts;

@@ -263,7 +263,7 @@ public:
         return archive;
     }
 
-    void InformationText(const toml::node& node, InformationLine line, const std::string& text) const
+    void InformationText(const toml::node& node, SSInfoLine line, const std::string& text) const
     {
         try {
             EncodeInformationText(line, text);
@@ -279,11 +279,11 @@ public:
         information.line.number = LineOf(table.source());
         InformationTexts& texts = information.texts;
         if (auto name = String(table, "name", "information.name")) {
-            InformationText(*table.get("name"), InformationLine::Name, *name);
+            InformationText(*table.get("name"), SSInfoLine::Name, *name);
             texts.name = *name;
         }
         if (auto version = String(table, "version", "information.version")) {
-            InformationText(*table.get("version"), InformationLine::Version, *version);
+            InformationText(*table.get("version"), SSInfoLine::Version, *version);
             texts.version = *version;
         }
         if (const toml::node* notice = table.get("notice")) {
@@ -295,7 +295,7 @@ public:
             } else {
                 lines.push_back(notice);
             }
-            const InformationLine noticeLines[] = {InformationLine::Notice1, InformationLine::Notice2};
+            const SSInfoLine noticeLines[] = {SSInfoLine::Notice1, SSInfoLine::Notice2};
             for (size_t i = 0; i < lines.size(); ++i) {
                 const toml::value<std::string>* text = lines[i]->as_string();
                 if (text == nullptr)

@@ -1,5 +1,7 @@
 #include "tools/authoring/PngDecoder.h"
 
+#include "tools/authoring/PngPaeth.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -266,17 +268,6 @@ private:
     z_stream stream_{};
     bool ended_ = false;
 };
-
-uint8_t PaethPredictor(int left, int above, int upperLeft)
-{
-    const int estimate = left + above - upperLeft;
-    const int toLeft = std::abs(estimate - left);
-    const int toAbove = std::abs(estimate - above);
-    const int toUpperLeft = std::abs(estimate - upperLeft);
-    if (toLeft <= toAbove && toLeft <= toUpperLeft) return static_cast<uint8_t>(left);
-    if (toAbove <= toUpperLeft) return static_cast<uint8_t>(above);
-    return static_cast<uint8_t>(upperLeft);
-}
 
 // Undoes the row filter in place. row and above hold rowBytes bytes; above is
 // all zero for the first row of a pass.

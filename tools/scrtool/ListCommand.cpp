@@ -5,33 +5,22 @@
 #include <cinttypes>
 #include <cstdio>
 
-const char* const ListHelp =
-    "usage: scrtool list ARCHIVE\n"
-    "\n"
-    "Prints one line per entry of the archive, in index order, with four\n"
-    "tab-separated fields: the group tag (its four characters; other bytes as\n"
-    "\\xNN), the entry id in decimal, the data length in bytes and the\n"
-    "encryption mode (0 plain, 1 head, 2 interleaved, 3 whole).\n"
-    "\n"
-    "ARCHIVE is a side file or a program with an archive appended to it; a\n"
-    "bare file name is looked up in the current directory.\n";
+namespace {
 
-int RunList(const std::vector<std::string>& arguments)
+int RunList(const ToolArguments& arguments)
 {
-    const std::string& archivePath = arguments[0];
+    const std::string& archivePath = arguments.positional[0];
     ResArchive archive;
     if (!OpenToolArchive(archive, archivePath)) return ExitFailure;
 
     for (size_t group = 0; group < archive.groups.size(); ++group) {
-        const std::string tag = FormatTag(archive.groups[group].tag);
+        const std::string tag = ResTagText(archive.groups[group].tag);
         for (uint32_t entry = 0; entry < archive.groups[group].entryCount; ++entry) {
             const EntryRecord* record =
                 ResEntryRecordOf(archive, static_cast<int64_t>(group), static_cast<int64_t>(entry));
             if (!record) {
-                const char* meaning = ResErrorMeaning(archive.lastError);
-                ReportError(archivePath + ": cannot read entry " + std::to_string(entry) + " of group " + tag +
-                            ": error " + std::to_string(archive.lastError) + " (" + (meaning ? meaning : "unknown error") +
-                            ")");
+                ReportError(archivePath + ": cannot read entry " + std::to_string(entry) + " of group " + tag + ": " +
+                            EntryReadProblem(archive.lastError));
                 return ExitFailure;
             }
             std::printf("%s\t%" PRIu32 "\t%" PRId64 "\t%d\n", tag.c_str(), record->id, record->DataLength(),
@@ -44,3 +33,21 @@ int RunList(const std::vector<std::string>& arguments)
     }
     return ExitSuccess;
 }
+
+const ToolCommandRegistration Registration({
+    .name = "list",
+    .summary = "list the entries of an archive",
+    .usage = "scrtool list ARCHIVE",
+    .help = "Prints one line per entry of the archive, in index order, with four\n"
+            "tab-separated fields: the group tag (its four characters; other bytes as\n"
+            "\\xNN), the entry id in decimal, the data length in bytes and the\n"
+            "encryption mode (0 plain, 1 head, 2 interleaved, 3 whole).\n"
+            "\n"
+            "ARCHIVE is a side file or a program with an archive appended to it; a\n"
+            "bare file name is looked up in the current directory.\n",
+    .argumentCount = 1,
+    .options = {},
+    .run = RunList,
+});
+
+}  // namespace

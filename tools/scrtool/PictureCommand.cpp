@@ -1,6 +1,6 @@
-// scrtool picture ARCHIVE ID OUT [--place WxH [--area WxH]]: a picture
-// entry as the loader makes it, or as the viewer places it on its screen,
-// written to a PNG or PAM file.
+// scrtool picture ARCHIVE ID OUT [--place WxH [--area WxH]] [--format F]:
+// a picture entry as the loader makes it, or as the viewer places it on its
+// screen, written to a PNG or PAM file or to standard output.
 
 #include "tools/scrtool/ToolSupport.h"
 
@@ -8,87 +8,49 @@
 #include "imaging/PictureLoader.h"
 #include "imaging/PlacePicture.h"
 #include "tools/authoring/ArchiveVerifier.h"
-#include "tools/authoring/ImageFileWriter.h"
+#include "tools/scrtool/ImageOutput.h"
 
 #include <optional>
 
-const char* const PictureHelp =
-    "usage: scrtool picture ARCHIVE ID OUT [--place WxH [--area WxH]]\n"
-    "\n"
-    "Loads picture ID (the entry ID of the group SGBm) and writes it to the file\n"
-    "OUT, as PNG or PAM by OUT's extension (.png or .pam).\n"
-    "\n"
-    "Without --place the picture is written at its own size, as the loader\n"
-    "makes it into a 32-bit buffer. With --place WxH it is placed as the screen\n"
-    "saver shows it on a screen of W x H pixels: scaled, up or down, keeping its\n"
-    "aspect ratio, until it touches the picture area in one dimension, and\n"
-    "centred on the screen, on black. --area WxH sets the picture area (from\n"
-    "the screen's top left corner, at most the screen's size); without it the\n"
-    "area is the whole screen. W and H are 1 to 16384.\n"
-    "\n"
-    "A picture that would take more than 256 MB as 32 bits (width x height x 4\n"
-    "bytes) is refused, as the screen saver refuses it.\n"
-    "\n"
-    "PAM (TUPLTYPE RGB_ALPHA) holds each pixel's red, green, blue and alpha\n"
-    "exactly as the buffer holds them: the form for comparing results byte for\n"
-    "byte. PNG is for looking at and is RGB without alpha, because pictures\n"
-    "loaded from JPEG and placed pictures carry alpha 0, which would make them\n"
-    "invisible in most viewers.\n"
-    "\n"
-    "OUT is written to a temporary file beside it that replaces it only when\n"
-    "complete; on failure OUT is left as it was.\n"
-    "\n"
-    "ARCHIVE is a side file or a program with an archive appended to it; a\n"
-    "bare file name is looked up in the current directory.\n";
+namespace {
 
-const char* const PictureOptions[] = {"--place", "--area", nullptr};
-
-int RunPicture(const std::vector<std::string>& arguments)
+int RunPicture(const ToolArguments& arguments)
 {
-    const std::string& archivePath = arguments[0];
-    const std::optional<uint32_t> id = ParseId(arguments[1]);
-    if (!id) return ReportUsage("picture", "ID must be a decimal number from 0 to 4294967295, got '" + arguments[1] + "'");
-    const std::string& outPath = arguments[2];
-    const std::optional<ImageFileFormat> format = ImageFileFormatFor(outPath);
-    if (!format) return ReportUsage("picture", "OUT must end in .png or .pam, got '" + outPath + "'");
+    const std::string& archivePath = arguments.positional[0];
+    const std::optional<uint32_t> id = ParseId(arguments.positional[1]);
+    if (!id)
+        return ReportUsage("picture",
+                           "ID must be a decimal number from 0 to 4294967295, got '" + arguments.positional[1] + "'");
 
     std::optional<ToolSize> place;
     std::optional<ToolSize> area;
-    for (size_t i = 3; i + 1 < arguments.size(); i += 2) {
-        const std::string& option = arguments[i];
+    std::optional<std::string> format;
+    for (const auto& [option, value] : arguments.options) {
+        if (option == "--format") {
+            format = value;
+            continue;
+        }
         std::optional<ToolSize>& target = option == "--place" ? place : area;
-        if (target) return ReportUsage("picture", "option '" + option + "' given twice");
-        target = ParseToolSize(arguments[i + 1]);
-        if (!target)
-            return ReportUsage("picture", "option '" + option + "' needs WxH with W and H from 1 to " +
-                                              std::to_string(MaximumBufferDimension) + ", got '" + arguments[i + 1] + "'");
+        target = ParseToolSize(value);
+        if (!target) return ReportBadOption("picture", option, ToolSizeWanted(), value);
     }
     if (area && !place) return ReportUsage("picture", "option '--area' needs '--place'");
     if (area && (area->width > place->width || area->height > place->height))
         return ReportUsage("picture", "the area " + ToolSizeText(*area) + " must fit in the screen " + ToolSizeText(*place));
+    ImageOutput output;
+    if (const int status = ResolveImageOutput("picture", arguments.positional[2], format, output); status != ExitSuccess)
+        return status;
 
     ResArchive archive;
     if (!OpenToolArchive(archive, archivePath)) return ExitFailure;
     const std::string pictureName = "picture " + std::to_string(*id);
-
-    const int64_t group = ResFindGroup(archive, ResTagPicture);
-    const int64_t entry = group >= 0 ? ResFindEntry(archive, group, *id) : group;
-    if (entry == ResStatusNotFound) {
-        ReportError(archivePath + ": no " + pictureName);
-        return ExitFailure;
-    }
-    if (entry < 0) {
-        const int errorNumber = ResErrorNumber(entry);
-        const char* meaning = ResErrorMeaning(errorNumber);
-        ReportError(archivePath + ": cannot find " + pictureName + ": error " + std::to_string(errorNumber) + " (" +
-                    (meaning ? meaning : "unknown error") + ")");
-        return ExitFailure;
-    }
+    const std::optional<ResEntryLocation> found = FindToolEntry(archive, archivePath, ResTagPicture, *id, "picture");
+    if (!found) return ExitFailure;
+    const PictureLocator locator{found->group, found->entry};
 
     DirectBmpControl picture;
     uint8_t headerBytes[PictureHeaderSize];
-    if (LoadPicture(archive, PictureLocator{group, entry}, picture, PictureDepth::AsStored, PictureParts::HeaderOnly,
-                    headerBytes)) {
+    if (LoadPicture(archive, locator, picture, PictureDepth::AsStored, PictureParts::HeaderOnly, headerBytes)) {
         const PictureHeader header = PictureHeader::Parse(headerBytes);
         if (!PictureWithinMemoryLimit(header.width, header.height)) {
             ReportError(archivePath + ": " + PictureTooLargeReason(*id, header.width, header.height));
@@ -96,8 +58,7 @@ int RunPicture(const std::vector<std::string>& arguments)
         }
     }
     if (!place) {
-        if (!LoadPicture(archive, PictureLocator{group, entry}, picture, PictureDepth::Force32, PictureParts::Whole,
-                         nullptr)) {
+        if (!LoadPicture(archive, locator, picture, PictureDepth::Force32, PictureParts::Whole, nullptr)) {
             ReportError(archivePath + ": cannot load " + pictureName);
             return ExitFailure;
         }
@@ -117,12 +78,51 @@ int RunPicture(const std::vector<std::string>& arguments)
             return ExitFailure;
         }
     }
-
-    try {
-        WriteImageFile(outPath, picture, *format);
-    } catch (const ImageFileError& error) {
-        ReportError(error.what());
-        return ExitFailure;
-    }
-    return ExitSuccess;
+    return WriteImageOutput(output, picture) ? ExitSuccess : ExitFailure;
 }
+
+const ToolCommandRegistration Registration({
+    .name = "picture",
+    .summary = "write a picture, as loaded or as placed, to a PNG or PAM file",
+    .usage = "scrtool picture ARCHIVE ID OUT [--place WxH [--area WxH]]\n"
+             "                       [--format png|pam]",
+    .help = "Loads picture ID (the entry ID of the group SGBm) and writes it to the file\n"
+            "OUT, as PNG or PAM by OUT's extension (.png or .pam) or by --format.\n"
+            "OUT '-' is standard output (PNG unless --format says pam); a picture is\n"
+            "never written to a terminal.\n"
+            "\n"
+            "Without --place the picture is written at its own size, as the loader\n"
+            "makes it into a 32-bit buffer. With --place WxH it is placed as the screen\n"
+            "saver shows it on a screen of W x H pixels: scaled, up or down, keeping its\n"
+            "aspect ratio, until it touches the picture area in one dimension, and\n"
+            "centred on the screen, on black. --area WxH sets the picture area (from\n"
+            "the screen's top left corner, at most the screen's size); without it the\n"
+            "area is the whole screen. W and H are 1 to 16384.\n"
+            "\n"
+            "  --place WxH       place the picture on a W x H screen\n"
+            "  --area WxH        the picture area on that screen\n"
+            "  --format png|pam  the format, for standard output or an OUT whose name\n"
+            "                    ends in neither .png nor .pam\n"
+            "\n"
+            "A picture that would take more than 256 MB as 32 bits (width x height x 4\n"
+            "bytes) is refused, as the screen saver refuses it.\n"
+            "\n"
+            "PAM (TUPLTYPE RGB_ALPHA) holds each pixel's red, green, blue and alpha\n"
+            "exactly as the buffer holds them: the form for comparing results byte for\n"
+            "byte. PNG is for looking at and is RGB without alpha, because pictures\n"
+            "loaded from JPEG and placed pictures carry alpha 0, which would make them\n"
+            "invisible in most viewers.\n"
+            "\n"
+            "A file OUT is written to a temporary file beside it that replaces it only\n"
+            "when complete; on failure OUT is left as it was.\n"
+            "\n"
+            "ARCHIVE is a side file or a program with an archive appended to it; a\n"
+            "bare file name is looked up in the current directory.\n",
+    .argumentCount = 3,
+    .options = {{"--place", ToolOptionKind::Value},
+                {"--area", ToolOptionKind::Value},
+                {"--format", ToolOptionKind::Value}},
+    .run = RunPicture,
+});
+
+}  // namespace

@@ -4,30 +4,12 @@
 
 #include "tools/scrtool/ToolSupport.h"
 
-#include "tools/authoring/ImageFileWriter.h"
 #include "scenario/HeadlessSlideShow.h"
+#include "tools/scrtool/ImageOutput.h"
 
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
-
-extern const char* const TransitionHelp;
-extern const char* const TransitionOptions[];
-
-const char* const TransitionHelp =
-    "usage: scrtool transition ARCHIVE --from ID --to ID --effect E --speed S\n"
-    "                          --at MS --size WxH OUT\n"
-    "\n"
-    "Draws one frame of the change from picture --from to picture --to on a\n"
-    "W x H screen and writes the screen to OUT (.png or .pam, as scrtool\n"
-    "picture). The first picture is put on the screen at once; the change\n"
-    "starts at time 0 with effect E (0 none, 1 fade, 2 rectangle averaging,\n"
-    "3 monochrome fade, 4 sepia fade) at speed S (0 fastest to 4 slowest), and\n"
-    "the frame is the one a single step at MS milliseconds draws. From the\n"
-    "time the change ends the screen holds the second picture.\n";
-
-const char* const TransitionOptions[] = {"--from", "--to", "--effect", "--speed", "--at", "--size", nullptr};
 
 namespace {
 
@@ -40,38 +22,33 @@ ScenarioRecord ShowRecord(uint32_t pictureId, int16_t speed)
     return record;
 }
 
-}  // namespace
-
-int RunTransition(const std::vector<std::string>& arguments)
+int RunTransition(const ToolArguments& arguments)
 {
-    const std::string& archivePath = arguments[0];
-    const std::string& outPath = arguments[1];
-    const std::optional<ImageFileFormat> format = ImageFileFormatFor(outPath);
-    if (!format) return ReportUsage("transition", "OUT must end in .png or .pam, got '" + outPath + "'");
-
+    const std::string& archivePath = arguments.positional[0];
     std::optional<uint32_t> from, to, at;
     std::optional<int16_t> effect, speed;
     std::optional<ToolSize> size;
-    for (size_t i = 2; i + 1 < arguments.size(); i += 2) {
-        const std::string& option = arguments[i];
-        const std::string& value = arguments[i + 1];
-        const auto bad = [&](const std::string& wanted) {
-            return ReportUsage("transition", "option '" + option + "' needs " + wanted + ", got '" + value + "'");
-        };
+    std::optional<std::string> format;
+    for (const auto& [option, value] : arguments.options) {
+        const auto bad = [&](const std::string& wanted) { return ReportBadOption("transition", option, wanted, value); };
         if (option == "--from" || option == "--to") {
             const auto id = ParseId(value);
             if (!id) return bad("a picture id from 0 to 4294967295");
             (option == "--from" ? from : to) = *id;
         } else if (option == "--effect" || option == "--speed") {
-            const auto number = ParseDecimal(value, 32767);
-            if (!number) return bad("a number from 0 to 32767");
+            // Effects 0 (none) to 4 (sepia fade), speeds 0 to 4: what a
+            // scenario and the settings can ask for.
+            const auto number = ParseDecimal(value, 0, 4);
+            if (!number) return bad(NumberWanted(0, 4));
             (option == "--effect" ? effect : speed) = static_cast<int16_t>(*number);
         } else if (option == "--at") {
-            const auto ms = ParseDecimal(value, UINT32_MAX);
+            const auto ms = ParseDecimal(value, 0, UINT32_MAX);
             if (!ms) return bad("milliseconds from 0 to 4294967295");
             at = static_cast<uint32_t>(*ms);
         } else if (option == "--size") {
-            if (!(size = ParseToolSize(value))) return bad("WxH with W and H from 1 to 16384");
+            if (!(size = ParseToolSize(value))) return bad(ToolSizeWanted());
+        } else if (option == "--format") {
+            format = value;
         }
     }
     for (const auto& [given, name] : {std::pair{from.has_value(), "--from"}, {to.has_value(), "--to"},
@@ -79,6 +56,10 @@ int RunTransition(const std::vector<std::string>& arguments)
                                       {at.has_value(), "--at"}, {size.has_value(), "--size"}}) {
         if (!given) return ReportUsage("transition", std::string("option '") + name + "' is required");
     }
+    ImageOutput output;
+    if (const int status = ResolveImageOutput("transition", arguments.positional[1], format, output);
+        status != ExitSuccess)
+        return status;
 
     HeadlessOptions options;
     options.width = size->width;
@@ -88,6 +69,8 @@ int RunTransition(const std::vector<std::string>& arguments)
     HeadlessSlideShow viewer(options);
     ScenarioPlayer& player = *viewer.player;
     if (!OpenToolArchive(player.PictureArchive, archivePath)) return ExitFailure;
+    for (const uint32_t id : {*from, *to})
+        if (!FindToolEntry(player.PictureArchive, archivePath, ResTagPicture, id, "picture")) return ExitFailure;
     if (!player.PrepareBuffers()) {
         ReportError("cannot allocate a screen of " + ToolSizeText(*size) + " pixels");
         return ExitFailure;
@@ -108,12 +91,45 @@ int RunTransition(const std::vector<std::string>& arguments)
     }
     viewer.clock.Set(*at);
     player.StepRunningTransition();
-
-    try {
-        WriteImageFile(outPath, player.ScreenBuffer, *format);
-    } catch (const ImageFileError& error) {
-        ReportError(error.what());
-        return ExitFailure;
-    }
-    return ExitSuccess;
+    return WriteImageOutput(output, player.ScreenBuffer) ? ExitSuccess : ExitFailure;
 }
+
+const ToolCommandRegistration Registration({
+    .name = "transition",
+    .summary = "draw one frame of a transition between two pictures",
+    .usage = "scrtool transition ARCHIVE --from ID --to ID --effect E --speed S\n"
+             "                          --at MS --size WxH [--format png|pam] OUT",
+    .help = "Draws one frame of the change from picture --from to picture --to on a\n"
+            "W x H screen and writes the screen to OUT. The first picture is put on\n"
+            "the screen at once; the change starts at time 0, and the frame is the one\n"
+            "a single step at MS milliseconds draws. From the time the change ends the\n"
+            "screen holds the second picture.\n"
+            "\n"
+            "  --from ID          the picture on the screen first\n"
+            "  --to ID            the picture the change leads to\n"
+            "  --effect E         0 none, 1 fade, 2 rectangle averaging, 3 monochrome\n"
+            "                     fade, 4 sepia fade\n"
+            "  --speed S          0 fastest to 4 slowest\n"
+            "  --at MS            the moment drawn, in milliseconds from the start\n"
+            "  --size WxH         the screen's size, W and H 1 to 16384\n"
+            "  --format png|pam   the format, for standard output or an OUT whose\n"
+            "                     name ends in neither .png nor .pam\n"
+            "\n"
+            "OUT is a PNG or PAM file, by its extension (.png or .pam) or by --format,\n"
+            "as scrtool picture writes it; '-' is standard output (PNG unless --format\n"
+            "says pam), never a terminal.\n"
+            "\n"
+            "ARCHIVE is a side file or a program with an archive appended to it; a\n"
+            "bare file name is looked up in the current directory.\n",
+    .argumentCount = 2,
+    .options = {{"--from", ToolOptionKind::Value},
+                {"--to", ToolOptionKind::Value},
+                {"--effect", ToolOptionKind::Value},
+                {"--speed", ToolOptionKind::Value},
+                {"--at", ToolOptionKind::Value},
+                {"--size", ToolOptionKind::Value},
+                {"--format", ToolOptionKind::Value}},
+    .run = RunTransition,
+});
+
+}  // namespace

@@ -14,54 +14,21 @@
 
 #include <cstdio>
 
-// Declared where the command table is (main.cpp); extern here too, so that
-// the definition is visible there.
-extern const char* const WavHelp;
-int RunWav(const std::vector<std::string>& arguments);
+namespace {
 
-const char* const WavHelp =
-    "usage: scrtool wav ARCHIVE ID\n"
-    "\n"
-    "Loads sound ID (the entry ID of the group SSWv) as the screen saver's sound\n"
-    "player does and prints what the load found, one key=value line each:\n"
-    "\n"
-    "  format_tag, channels, samples_per_sec, avg_bytes_per_sec, block_align,\n"
-    "  bits_per_sample   the wave format from the \"fmt \" chunk\n"
-    "  frame_bytes       bytes per sample frame\n"
-    "  buffer_bytes      bytes per output block (two seconds of sound)\n"
-    "  duration_ms       the length of the sound in milliseconds\n"
-    "  data_length       bytes of sample data (the \"data\" chunk's size)\n"
-    "  status            0 loaded; -3 not a RIFF file; -4 not WAVE; -1 broken\n"
-    "\n"
-    "A sound whose load fails is still described (with its status) and the\n"
-    "command then fails with one line naming the problem.\n"
-    "\n"
-    "ARCHIVE is a side file or a program with an archive appended to it; a\n"
-    "bare file name is looked up in the current directory.\n";
-
-int RunWav(const std::vector<std::string>& arguments)
+int RunWav(const ToolArguments& arguments)
 {
-    const std::string& archivePath = arguments[0];
-    const std::optional<uint32_t> id = ParseId(arguments[1]);
-    if (!id) return ReportUsage("wav", "ID must be a decimal number from 0 to 4294967295, got '" + arguments[1] + "'");
+    const std::string& archivePath = arguments.positional[0];
+    const std::optional<uint32_t> id = ParseId(arguments.positional[1]);
+    if (!id)
+        return ReportUsage("wav", "ID must be a decimal number from 0 to 4294967295, got '" + arguments.positional[1] + "'");
 
     ResArchive archive;
     if (!OpenToolArchive(archive, archivePath)) return ExitFailure;
     const std::string entryName = "sound " + std::to_string(*id);
-    const int64_t group = ResFindGroup(archive, ResTagSound);
-    const int64_t entry = group >= 0 ? ResFindEntry(archive, group, *id) : group;
-    const EntryRecord* record = entry >= 0 ? ResEntryRecordOf(archive, group, entry) : nullptr;
-    if (!record) {
-        if (entry == ResStatusNotFound) {
-            ReportError(archivePath + ": no " + entryName + (group < 0 ? " (no group SSWv)" : ""));
-        } else {
-            const int errorNumber = entry < 0 ? ResErrorNumber(entry) : archive.lastError;
-            const char* meaning = ResErrorMeaning(errorNumber);
-            ReportError(archivePath + ": cannot find " + entryName + ": error " + std::to_string(errorNumber) + " (" +
-                        (meaning ? meaning : "unknown error") + ")");
-        }
-        return ExitFailure;
-    }
+    const std::optional<ResEntryLocation> found = FindToolEntry(archive, archivePath, ResTagSound, *id, "sound");
+    if (!found) return ExitFailure;
+    const EntryRecord* record = found->record;
 
     ResCursor cursor;
     cursor.entry = *record;
@@ -96,3 +63,30 @@ int RunWav(const std::vector<std::string>& arguments)
     }
     return ExitSuccess;
 }
+
+const ToolCommandRegistration Registration({
+    .name = "wav",
+    .summary = "show a sound entry's format, sizes and duration as the player loads it",
+    .usage = "scrtool wav ARCHIVE ID",
+    .help = "Loads sound ID (the entry ID of the group SSWv) as the screen saver's sound\n"
+            "player does and prints what the load found, one key=value line each:\n"
+            "\n"
+            "  format_tag, channels, samples_per_sec, avg_bytes_per_sec, block_align,\n"
+            "  bits_per_sample   the wave format from the \"fmt \" chunk\n"
+            "  frame_bytes       bytes per sample frame\n"
+            "  buffer_bytes      bytes per output block (two seconds of sound)\n"
+            "  duration_ms       the length of the sound in milliseconds\n"
+            "  data_length       bytes of sample data (the \"data\" chunk's size)\n"
+            "  status            0 loaded; -3 not a RIFF file; -4 not WAVE; -1 broken\n"
+            "\n"
+            "A sound whose load fails is still described (with its status) and the\n"
+            "command then fails with one line naming the problem.\n"
+            "\n"
+            "ARCHIVE is a side file or a program with an archive appended to it; a\n"
+            "bare file name is looked up in the current directory.\n",
+    .argumentCount = 2,
+    .options = {},
+    .run = RunWav,
+});
+
+}  // namespace

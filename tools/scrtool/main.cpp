@@ -1,81 +1,78 @@
-// scrtool: the archive tool. "scrtool COMMAND ARGUMENTS"; each command
-// has its own --help. Exit statuses are described in ToolSupport.h.
+// scrtool: the archive tool. "scrtool COMMAND ARGUMENTS"; the commands come
+// from the command table (ToolSupport.h), each with its own --help. Exit
+// statuses are described in ToolSupport.h.
 
 #include "tools/scrtool/ToolSupport.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <new>
 #include <string>
 #include <vector>
 
-// pack (PackCommand.cpp); without the manifest reader it only says that it
-// is not available in this build.
-int RunPack(const std::vector<std::string>& arguments);
-extern const char* const PackHelp;
-extern const char* const PackOptions[];
-extern const char* const PackFlags[];
-// verify (VerifyCommand.cpp) and unpack (UnpackCommand.cpp).
-int RunVerify(const std::vector<std::string>& arguments);
-extern const char* const VerifyHelp;
-int RunUnpack(const std::vector<std::string>& arguments);
-extern const char* const UnpackHelp;
-extern const char* const UnpackFlags[];
-// play (PlayCommand.cpp) and transition (TransitionCommand.cpp).
-int RunPlay(const std::vector<std::string>& arguments);
-extern const char* const PlayHelp;
-extern const char* const PlayOptions[];
-int RunTransition(const std::vector<std::string>& arguments);
-extern const char* const TransitionHelp;
-extern const char* const TransitionOptions[];
-// wav (WavCommand.cpp).
-int RunWav(const std::vector<std::string>& arguments);
-extern const char* const WavHelp;
+#ifndef KAMISHIBAI_VERSION
+#define KAMISHIBAI_VERSION "0"
+#endif
 
 namespace {
-
-// New subcommands join this table; the overview lists them in this order.
-const ToolCommand Commands[] = {
-    {"list", "list the entries of an archive", ListHelp, 1, RunList},
-    {"cat", "write an entry's data to standard output", CatHelp, 3, RunCat},
-    {"picture", "write a picture, as loaded or as placed, to a PNG or PAM file", PictureHelp, 3, RunPicture, PictureOptions},
-    {"pack", "build an archive from a manifest", PackHelp, 1, RunPack, PackOptions, PackFlags},
-    {"unpack", "write an archive's entries and a manifest into a folder", UnpackHelp, 2, RunUnpack, nullptr, UnpackFlags},
-    {"verify", "check every entry of an archive", VerifyHelp, 1, RunVerify},
-    {"play", "run the slide show on virtual time and trace it", PlayHelp, 1, RunPlay, PlayOptions},
-    {"transition", "draw one frame of a transition between two pictures", TransitionHelp, 2, RunTransition,
-     TransitionOptions},
-    {"wav", "show a sound entry's format, sizes and duration as the player loads it", WavHelp, 2, RunWav},
-};
 
 void PrintOverview()
 {
     std::fputs("usage: scrtool COMMAND [ARGUMENTS]\n"
-               "       scrtool COMMAND --help\n"
+               "       scrtool help [COMMAND]\n"
+               "       scrtool --version\n"
                "\n"
                "Works with the screen saver's resource archives: side files and programs\n"
                "with an archive appended to them.\n"
                "\n"
                "Commands:\n",
                stdout);
-    for (const ToolCommand& command : Commands) std::printf("  %-8s %s\n", command.name, command.summary);
+    size_t width = 0;
+    for (const ToolCommand& command : ToolCommands()) width = std::max(width, std::strlen(command.name));
+    for (const ToolCommand& command : ToolCommands())
+        std::printf("  %-*s  %s\n", static_cast<int>(width), command.name, command.summary);
     std::fputs("\n"
+               "'scrtool help COMMAND' or 'scrtool COMMAND --help' describes a command.\n"
+               "\n"
                "Exit status: 0 success, 1 failure (one line on stderr), 2 wrong command line.\n",
                stdout);
 }
 
+int Finish(int status)
+{
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? status : ExitFailure;
+}
+
 int Run(int argc, char** argv)
 {
-    if (argc < 2) return ReportUsage("", "no command given");
-    const std::string name = argv[1];
-    if (name == "--help" || name == "-h" || name == "help") {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    // No command: the overview, as for --help, but the command line was wrong.
+    if (arguments.empty()) {
         PrintOverview();
-        return std::fflush(stdout) == 0 ? ExitSuccess : ExitFailure;
+        return Finish(ExitUsage);
     }
-    for (const ToolCommand& command : Commands) {
-        if (name == command.name) return RunCommand(command, std::vector<std::string>(argv + 2, argv + argc));
+    const std::string& name = arguments[0];
+    if (name == "--help" || name == "-h" || name == "help") {
+        if (arguments.size() == 1 || arguments[1] == "--help" || arguments[1] == "-h") {
+            PrintOverview();
+            return Finish(ExitSuccess);
+        }
+        if (arguments.size() > 2) return ReportUsage("", "'" + name + "' takes at most one command name");
+        const ToolCommand* command = FindToolCommand(arguments[1]);
+        if (!command) return ReportUsage("", "no command '" + arguments[1] + "'");
+        std::fputs(ToolCommandHelp(*command).c_str(), stdout);
+        return Finish(ExitSuccess);
     }
-    return ReportUsage("", "unknown command '" + name + "'");
+    if (name == "--version") {
+        if (arguments.size() > 1) return ReportUsage("", "'--version' takes no arguments");
+        std::printf("scrtool %s\n", KAMISHIBAI_VERSION);
+        return Finish(ExitSuccess);
+    }
+    const ToolCommand* command = FindToolCommand(name);
+    if (!command) return ReportUsage("", (name[0] == '-' ? "unknown option '" : "unknown command '") + name + "'");
+    return RunCommand(*command, std::vector<std::string>(arguments.begin() + 1, arguments.end()));
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// Sound entries and the archive around them, for the player's tests.
+// Sound entries and the archive around them, for the sound player's tests
+// and those of scrtool wav.
 #pragma once
 
 #include "ZULResourceUtilLib/LittleEndian.h"
@@ -52,14 +53,10 @@ public:
     // A cursor at offset 0 of entry id, as the viewer hands it to Load.
     ResCursor CursorOf(uint32_t id)
     {
-        const int64_t group = ResFindGroup(archive, ResTagSound);
-        EXPECT_GE(group, 0);
-        const int64_t entry = ResFindEntry(archive, group, id);
-        EXPECT_GE(entry, 0);
-        const EntryRecord* record = ResEntryRecordOf(archive, group, entry);
-        EXPECT_NE(record, nullptr);
+        const ResEntryLocation found = ResLocateEntry(archive, ResTagSound, id);
+        EXPECT_TRUE(found.Found()) << "sound " << id;
         ResCursor cursor;
-        if (record) cursor.entry = *record;
+        if (found.Found()) cursor.entry = *found.record;
         return cursor;
     }
 
