@@ -68,7 +68,10 @@ int RunPlay(const ToolArguments& arguments)
     std::vector<Snapshot> snapshots;
     bool events = true;
     uint32_t memoryEvery = 0;
-    for (const auto& [option, value] : arguments.options) {
+    for (const auto& given : arguments.options) {
+        // Named halves: clang before 16 cannot capture structured bindings.
+        const std::string& option = given.first;
+        const std::string& value = given.second;
         const auto bad = [&](const std::string& wanted) { return ReportBadOption("play", option, wanted, value); };
         if (option == "--size") {
             if (!(size = ParseToolSize(value))) return bad(ToolSizeWanted());

@@ -29,7 +29,10 @@ int RunTransition(const ToolArguments& arguments)
     std::optional<int16_t> effect, speed;
     std::optional<ToolSize> size;
     std::optional<std::string> format;
-    for (const auto& [option, value] : arguments.options) {
+    for (const auto& given : arguments.options) {
+        // Named halves: clang before 16 cannot capture structured bindings.
+        const std::string& option = given.first;
+        const std::string& value = given.second;
         const auto bad = [&](const std::string& wanted) { return ReportBadOption("transition", option, wanted, value); };
         if (option == "--from" || option == "--to") {
             const auto id = ParseId(value);
