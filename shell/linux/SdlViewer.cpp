@@ -4,6 +4,7 @@
 #include "scenario/PlayerTrace.h"
 #include "shell/common/ViewerSession.h"
 #include "shell/linux/SdlCanvas.h"
+#include "shell/linux/X11ErrorTrap.h"
 
 #include <SDL.h>
 #include <X11/Xatom.h>
@@ -24,25 +25,23 @@ public:
     PasswordVerdict Verify() override { return PasswordVerdict::NoLibrary; }
 };
 
-// Whether the X window exists. Xlib's default handler of a request about a
-// window that is gone ends the process, so the question is asked on a
-// connection of its own with a handler that only notes the error.
+// A connection of the saver's own to the display, for questions asked
+// before SDL has a window.
+using OwnDisplay = std::unique_ptr<Display, int (*)(Display*)>;
+OwnDisplay OpenOwnDisplay()
+{
+    return OwnDisplay(XOpenDisplay(nullptr), XCloseDisplay);
+}
+
+// Whether the X window exists.
 bool WindowExists(uint64_t id)
 {
-    Display* display = XOpenDisplay(nullptr);
+    const OwnDisplay display = OpenOwnDisplay();
     if (display == nullptr) return false;
-    static bool failed;
-    failed = false;
-    const auto previous = XSetErrorHandler([](Display*, XErrorEvent*) {
-        failed = true;
-        return 0;
-    });
+    X11ErrorTrap trap(display.get());
     XWindowAttributes attributes{};
-    const Status status = XGetWindowAttributes(display, static_cast<Window>(id), &attributes);
-    XSync(display, False);
-    XSetErrorHandler(previous);
-    XCloseDisplay(display);
-    return status != 0 && !failed;
+    const Status status = XGetWindowAttributes(display.get(), static_cast<Window>(id), &attributes);
+    return status != 0 && !trap.Failed();
 }
 
 // Whether a window manager that follows the desktop conventions runs: it
@@ -50,44 +49,33 @@ bool WindowExists(uint64_t id)
 // back.
 bool WindowManagerRunning()
 {
-    Display* display = XOpenDisplay(nullptr);
+    const OwnDisplay display = OpenOwnDisplay();
     if (display == nullptr) return false;
-    const auto checkWindow = [display](Window window) -> Window {
-        const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
-        if (check == 0) return 0;
+    const Atom check = XInternAtom(display.get(), "_NET_SUPPORTING_WM_CHECK", True);
+    if (check == 0) return false;
+    X11ErrorTrap trap(display.get());
+    const auto checkWindow = [&display, check](Window window) -> Window {
         Atom type = 0;
         int format = 0;
         unsigned long count = 0, after = 0;
         unsigned char* data = nullptr;
         Window found = 0;
-        if (XGetWindowProperty(display, window, check, 0, 1, False, XA_WINDOW, &type, &format, &count, &after,
+        if (XGetWindowProperty(display.get(), window, check, 0, 1, False, XA_WINDOW, &type, &format, &count, &after,
                                &data) == Success &&
             type == XA_WINDOW && format == 32 && count == 1)
             found = *reinterpret_cast<Window*>(data);
         if (data != nullptr) XFree(data);
         return found;
     };
-    static bool failed;
-    failed = false;
-    const auto previous = XSetErrorHandler([](Display*, XErrorEvent*) {
-        failed = true;
-        return 0;
-    });
-    const Window manager = checkWindow(DefaultRootWindow(display));
+    const Window manager = checkWindow(DefaultRootWindow(display.get()));
     const bool running = manager != 0 && checkWindow(manager) == manager;
-    XSync(display, False);
-    XSetErrorHandler(previous);
-    XCloseDisplay(display);
-    return running && !failed;
+    return running && !trap.Failed();
 }
 
 uint64_t RootWindowId()
 {
-    Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) return 0;
-    const uint64_t root = DefaultRootWindow(display);
-    XCloseDisplay(display);
-    return root;
+    const OwnDisplay display = OpenOwnDisplay();
+    return display != nullptr ? DefaultRootWindow(display.get()) : 0;
 }
 
 // The windows of one run: the one the show draws in, and black covers for

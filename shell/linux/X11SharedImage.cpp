@@ -1,5 +1,7 @@
 #include "shell/linux/X11SharedImage.h"
 
+#include "shell/linux/X11ErrorTrap.h"
+
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -8,20 +10,6 @@
 #include <sys/shm.h>
 
 #include <algorithm>
-
-namespace {
-
-// Xlib's default handler ends the process on any error; while memory is
-// offered to the server, a refusal (the server runs on another machine)
-// is only noted.
-bool attachFailed = false;
-int NoteAttachError(Display*, XErrorEvent*)
-{
-    attachFailed = true;
-    return 0;
-}
-
-}  // namespace
 
 struct X11SharedImage::Parts {
     Display* display = nullptr;  // SDL's connection: requests stay in order with SDL's own
@@ -81,13 +69,13 @@ std::unique_ptr<X11SharedImage> X11SharedImage::Make(SDL_Window* window, int32_t
     parts->image->data = parts->segment.shmaddr;
     parts->segment.readOnly = True;
 
-    XSync(display, False);
-    attachFailed = false;
-    const auto previous = XSetErrorHandler(NoteAttachError);
-    const Status status = XShmAttach(display, &parts->segment);
-    XSync(display, False);
-    XSetErrorHandler(previous);
-    if (status == 0 || attachFailed) return nullptr;
+    {
+        // A server on another machine refuses the memory.
+        XSync(display, False);
+        X11ErrorTrap trap(display);
+        const Status status = XShmAttach(display, &parts->segment);
+        if (status == 0 || trap.Failed()) return nullptr;
+    }
     parts->attached = true;
 
     parts->gc = XCreateGC(display, parts->window, 0, nullptr);
