@@ -76,7 +76,8 @@ mkdir -p "$out/cases"
 
 # Wine sees every Unix path through its Z: drive.
 winpath() { local path; path=$(realpath -m "$1"); printf 'Z:%s' "${path//\//\\}"; }
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
+# shellcheck source=lib/xvfb.sh
+source scripts/lib/xvfb.sh  # start_xvfb, now_ms
 note() { printf '%s\n' "$*" >>"$out/details.log"; }
 
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -109,26 +110,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# Xvfb picks a free display number itself (-displayfd), so two runs, or
-# another X server on the machine, never collide.
-start_xvfb() {
-  local number_file=$out/xvfb.display
-  : >"$number_file"
-  Xvfb -displayfd 3 -screen 0 "${screen_w}x${screen_h}x24" -nolisten tcp 3>"$number_file" >"$out/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  local deadline=$(($(now_ms) + 15000)) number
-  while [ "$(now_ms)" -lt "$deadline" ] && kill -0 "$xvfb_pid" 2>/dev/null; do
-    number=$(tr -dc 0-9 <"$number_file")
-    if [ -n "$number" ] && DISPLAY=":$number" xdotool getmouselocation >/dev/null 2>&1; then
-      export DISPLAY=":$number"
-      return 0
-    fi
-    sleep 0.1
-  done
-  return 1
-}
-
-start_xvfb || { echo "wine-saver-test: could not start Xvfb" >&2; exit 2; }
+start_xvfb "${screen_w}x${screen_h}" "$out" || { echo "wine-saver-test: could not start Xvfb" >&2; exit 2; }
 echo "Xvfb on $DISPLAY, Wine prefix $prefix"
 "$wineserver" -k 2>/dev/null
 "$wineserver" -w 2>/dev/null
