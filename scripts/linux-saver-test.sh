@@ -138,7 +138,10 @@ stop_saver() {
   [ -n "$saver_pid" ] && kill -TERM "$saver_pid" 2>/dev/null && ended_within 5000
   [ -n "$saver_pid" ] && kill -KILL "$saver_pid" 2>/dev/null
   saver_pid=
-  [ -n "$host_pid" ] && kill -KILL "$host_pid" 2>/dev/null
+  if [ -n "$host_pid" ]; then
+    kill -KILL "$host_pid" 2>/dev/null
+    wait "$host_pid" 2>/dev/null
+  fi
   host_pid=
 }
 
