@@ -294,21 +294,40 @@ bool LoadPicture(ResArchive& archive, PictureLocator locator, DirectBmpControl& 
     }
 }
 
+namespace {
+
+// Puts each decoded row straight into the picture's buffer, converted by the
+// same copy as any other 24-bit rows, so that no second whole picture is held
+// while it loads.
+class BufferRowSink final : public JpegRowSink {
+public:
+    explicit BufferRowSink(DirectBmpControl& buffer) : buffer_(buffer) {}
+
+    bool Begin(int32_t width, int32_t height) noexcept override
+    {
+        // The decoder's limits hold it to the buffer's size.
+        return width == buffer_.Width && height == buffer_.Height && row_.Allocate(width, 1, TPixelFormat::Bits24);
+    }
+    bool Row(int32_t y, const uint8_t* bgr) noexcept override
+    {
+        std::memcpy(row_.Rows[0], bgr, static_cast<size_t>(row_.Width) * 3);
+        Copy(buffer_, TRect{0, y, row_.Width, y + 1}, row_, TRect{0, 0, row_.Width, 1});
+        return true;
+    }
+
+private:
+    DirectBmpControl& buffer_;
+    DirectBmpControl row_;
+};
+
+}  // namespace
+
 bool LoadJpegPicture(ResArchive& archive, ResCursor& cursor, DirectBmpControl& buffer)
 {
     try {
-        std::unique_ptr<TBitmap> bitmap;
-        {
-            TResReadStream stream(&archive, true, &cursor);
-            bitmap = DecodeJpeg(stream, JpegLimits{buffer.Width, buffer.Height, MaximumPictureBytes});
-        }
-        if (!bitmap) return false;
-        // Declared after the bitmap, so it is released before the bitmap goes.
-        DirectBmpControl decoded;
-        if (!decoded.AttachBitmap(bitmap.get(), 0, bitmap->Height() - 1)) return false;
-        const TRect whole{0, 0, bitmap->Width(), bitmap->Height()};
-        Copy(buffer, whole, decoded, whole);
-        return true;
+        TResReadStream stream(&archive, true, &cursor);
+        BufferRowSink sink(buffer);
+        return DecodeJpegRows(stream, JpegLimits{buffer.Width, buffer.Height, MaximumPictureBytes}, nullptr, sink);
     } catch (...) {
         return false;
     }

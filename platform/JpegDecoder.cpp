@@ -2,7 +2,43 @@
 
 #include "platform/Stream.h"
 
+#include <cstring>
 #include <new>
+
+namespace {
+
+// Collects the rows into a bitmap of the frame's size.
+class BitmapRowSink final : public JpegRowSink {
+public:
+    bool Begin(int32_t width, int32_t height) noexcept override
+    {
+        try {
+            bitmap_ = std::make_unique<TMemoryBitmap>(width, height, TPixelFormat::Bits24,
+                                                      TMemoryBitmap::RowOrder::TopDown);
+            return true;
+        } catch (...) {
+            return false;
+        }
+    }
+    bool Row(int32_t y, const uint8_t* bgr) noexcept override
+    {
+        std::memcpy(bitmap_->ScanLine(y), bgr, static_cast<size_t>(bitmap_->Width()) * 3);
+        return true;
+    }
+    std::unique_ptr<TBitmap> Take() { return std::move(bitmap_); }
+
+private:
+    std::unique_ptr<TMemoryBitmap> bitmap_;
+};
+
+}  // namespace
+
+std::unique_ptr<TBitmap> DecodeJpeg(TStream& stream, const JpegLimits& limits, JpegFrameDimensions* frame)
+{
+    BitmapRowSink sink;
+    if (!DecodeJpegRows(stream, limits, frame, sink)) return nullptr;
+    return sink.Take();
+}
 
 bool JpegFrameAccepted(uint64_t width, uint64_t height, const JpegLimits& limits)
 {

@@ -5,7 +5,7 @@
 // libjpeg touches lives in one DecodeJob that the caller owns, and RunDecoder
 // (the frame that calls setjmp) holds no object with a destructor and changes
 // no local after setjmp, so the jump skips no destructor and no local can be
-// clobbered. The caller then destroys the libjpeg state and the bitmap.
+// clobbered. The caller then destroys the libjpeg state and the row buffer.
 #include "platform/JpegDecoder.h"
 
 #include "platform/Stream.h"
@@ -31,7 +31,7 @@ struct DecodeJob {
     jpeg_error_mgr errors;
     jpeg_progress_mgr progress;
     std::jmp_buf jump;
-    TMemoryBitmap* bitmap;  // owned; the caller deletes it
+    unsigned char* row;  // one output row; owned, the caller deletes it
 };
 
 [[noreturn]] void LeaveDecoder(j_common_ptr info)
@@ -49,14 +49,9 @@ void CheckScanCount(j_common_ptr info)
         LeaveDecoder(info);
 }
 
-TMemoryBitmap* NewBitmap(JDIMENSION width, JDIMENSION height) noexcept
+unsigned char* NewRow(JDIMENSION width) noexcept
 {
-    try {
-        return new TMemoryBitmap(static_cast<int32_t>(width), static_cast<int32_t>(height), TPixelFormat::Bits24,
-                                 TMemoryBitmap::RowOrder::TopDown);
-    } catch (...) {
-        return nullptr;
-    }
+    return new (std::nothrow) unsigned char[static_cast<size_t>(width) * 3];
 }
 
 bool AcceptedColourSpace(J_COLOR_SPACE space)
@@ -65,7 +60,7 @@ bool AcceptedColourSpace(J_COLOR_SPACE space)
 }
 
 bool RunDecoder(DecodeJob* job, const unsigned char* data, unsigned long size, const JpegLimits& limits,
-                JpegFrameDimensions* frame)
+                JpegFrameDimensions* frame, JpegRowSink* sink)
 {
     if (setjmp(job->jump) != 0) return false;
 
@@ -91,11 +86,16 @@ bool RunDecoder(DecodeJob* job, const unsigned char* data, unsigned long size, c
         job->info.output_height != job->info.image_height)
         return false;
 
-    job->bitmap = NewBitmap(job->info.output_width, job->info.output_height);
-    if (job->bitmap == nullptr) return false;
+    job->row = NewRow(job->info.output_width);
+    if (job->row == nullptr) return false;
+    // The sizes are at most MaximumJpegDimension here.
+    if (!sink->Begin(static_cast<int32_t>(job->info.output_width), static_cast<int32_t>(job->info.output_height)))
+        return false;
     while (job->info.output_scanline < job->info.output_height) {
-        JSAMPROW row = job->bitmap->ScanLine(static_cast<int32_t>(job->info.output_scanline));
+        const auto y = static_cast<int32_t>(job->info.output_scanline);
+        JSAMPROW row = job->row;
         if (jpeg_read_scanlines(&job->info, &row, 1) != 1) return false;
+        if (!sink->Row(y, job->row)) return false;
     }
     // No jpeg_finish_decompress: every row is out, and damage after the image
     // data (which finishing would read) must not throw the picture away.
@@ -104,12 +104,12 @@ bool RunDecoder(DecodeJob* job, const unsigned char* data, unsigned long size, c
 
 }  // namespace
 
-std::unique_ptr<TBitmap> DecodeJpeg(TStream& stream, const JpegLimits& limits, JpegFrameDimensions* frame)
+bool DecodeJpegRows(TStream& stream, const JpegLimits& limits, JpegFrameDimensions* frame, JpegRowSink& sink)
 {
     if (frame != nullptr) *frame = {};
     size_t got = 0;
     const std::unique_ptr<unsigned char[]> bytes = ReadJpegBytes(stream, &got);
-    if (!bytes || got > static_cast<size_t>(static_cast<unsigned long>(-1))) return nullptr;
+    if (!bytes || got > static_cast<size_t>(static_cast<unsigned long>(-1))) return false;
 
     auto job = std::make_unique<DecodeJob>();  // value-initialised: all zero
     job->info.err = jpeg_std_error(&job->errors);
@@ -117,9 +117,8 @@ std::unique_ptr<TBitmap> DecodeJpeg(TStream& stream, const JpegLimits& limits, J
     job->errors.output_message = DropMessage;
     job->info.client_data = job.get();  // kept by jpeg_create_decompress
 
-    const bool decoded = RunDecoder(job.get(), bytes.get(), static_cast<unsigned long>(got), limits, frame);
+    const bool decoded = RunDecoder(job.get(), bytes.get(), static_cast<unsigned long>(got), limits, frame, &sink);
     jpeg_destroy_decompress(&job->info);
-    std::unique_ptr<TBitmap> bitmap(job->bitmap);
-    if (!decoded) return nullptr;
-    return bitmap;
+    delete[] job->row;
+    return decoded;
 }

@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <cstddef>
 #include <filesystem>
+#include <functional>
+#include <utility>
 #include <vector>
 
 #include <fontconfig/fontconfig.h>
@@ -86,20 +88,12 @@ Clip ClipTo(const TBitmap& bitmap, int64_t x, int64_t y, int64_t width, int64_t 
 
 class FreeTypeTextRenderer final : public TextRenderer {
 public:
-    explicit FreeTypeTextRenderer(std::span<const std::string> fontFiles)
-    {
-        if (FT_Init_FreeType(&library_) != 0) {
-            library_ = nullptr;
-            return;
-        }
-        for (const std::string& file : fontFiles) {
-            if (FT_New_Face(library_, file.c_str(), 0, &face_) == 0) {
-                if (face_->charmap != nullptr && FT_IS_SCALABLE(face_)) break;
-                FT_Done_Face(face_);
-            }
-            face_ = nullptr;
-        }
-    }
+    using FontFinder = std::function<std::vector<std::string>()>;
+
+    // The font is looked for and opened on first use: a show that never
+    // draws text reads no font file and never asks fontconfig, whose
+    // configuration alone takes time and memory at start.
+    explicit FreeTypeTextRenderer(FontFinder findFonts) : findFonts_(std::move(findFonts)) {}
 
     ~FreeTypeTextRenderer() override
     {
@@ -110,7 +104,7 @@ public:
     FreeTypeTextRenderer(const FreeTypeTextRenderer&) = delete;
     FreeTypeTextRenderer& operator=(const FreeTypeTextRenderer&) = delete;
 
-    bool HasFont() const override { return face_ != nullptr; }
+    bool HasFont() const override { return Face() != nullptr; }
 
     TextExtent Measure(std::string_view text, int32_t points) override
     {
@@ -169,9 +163,34 @@ private:
         return bitmap.PixelFormat() == TPixelFormat::Bits32 && SelectSize(FontPixelHeight(points));
     }
 
+    FT_Face Face() const
+    {
+        if (findFonts_) {
+            const std::vector<std::string> files = findFonts_();
+            findFonts_ = nullptr;
+            Open(files);
+        }
+        return face_;
+    }
+
+    void Open(const std::vector<std::string>& fontFiles) const
+    {
+        if (FT_Init_FreeType(&library_) != 0) {
+            library_ = nullptr;
+            return;
+        }
+        for (const std::string& file : fontFiles) {
+            if (FT_New_Face(library_, file.c_str(), 0, &face_) == 0) {
+                if (face_->charmap != nullptr && FT_IS_SCALABLE(face_)) return;
+                FT_Done_Face(face_);
+            }
+            face_ = nullptr;
+        }
+    }
+
     bool SelectSize(int32_t em)
     {
-        if (face_ == nullptr) return false;
+        if (Face() == nullptr) return false;
         if (em == em_) return true;
         em_ = 0;
         if (FT_Set_Pixel_Sizes(face_, 0, static_cast<FT_UInt>(em)) != 0) return false;
@@ -232,8 +251,10 @@ private:
         }
     }
 
-    FT_Library library_ = nullptr;
-    FT_Face face_ = nullptr;
+    // Opened on first use, by const calls too.
+    mutable FontFinder findFonts_;  // until the font is opened
+    mutable FT_Library library_ = nullptr;
+    mutable FT_Face face_ = nullptr;
     int32_t em_ = 0;  // the size the face is set to, 0 for none
     int32_t ascent_ = 0;
     int32_t descent_ = 0;
@@ -293,11 +314,14 @@ std::vector<std::string> JapaneseFontFiles(std::span<const std::string> knownFil
 
 std::unique_ptr<TextRenderer> MakeTextRenderer()
 {
-    const std::vector<std::string> known(DefaultFontFiles.begin(), DefaultFontFiles.end());
-    return MakeTextRenderer(JapaneseFontFiles(known));
+    return std::make_unique<FreeTypeTextRenderer>([] {
+        const std::vector<std::string> known(DefaultFontFiles.begin(), DefaultFontFiles.end());
+        return JapaneseFontFiles(known);
+    });
 }
 
 std::unique_ptr<TextRenderer> MakeTextRenderer(std::span<const std::string> typefaces)
 {
-    return std::make_unique<FreeTypeTextRenderer>(typefaces);
+    return std::make_unique<FreeTypeTextRenderer>(
+        [files = std::vector<std::string>(typefaces.begin(), typefaces.end())] { return files; });
 }

@@ -1,5 +1,6 @@
 // JPEG decoding on Windows through the Windows Imaging Component: the JPEG
-// decoder over the bytes in memory, converted to 24-bit BGR rows.
+// decoder over the bytes in memory, converted to 24-bit BGR rows, which are
+// fetched a band at a time and handed to the sink row by row.
 //
 // Only the JPEG codec is asked for, so bytes of another format fail as they
 // would with libjpeg. A stream WIC cannot decode whole (damaged data) fails;
@@ -12,7 +13,9 @@
 #include <objbase.h>
 #include <wincodec.h>
 
+#include <algorithm>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -55,53 +58,59 @@ private:
 
 }  // namespace
 
-std::unique_ptr<TBitmap> DecodeJpeg(TStream& stream, const JpegLimits& limits, JpegFrameDimensions* frame)
+bool DecodeJpegRows(TStream& stream, const JpegLimits& limits, JpegFrameDimensions* frame, JpegRowSink& sink)
 {
     if (frame != nullptr) *frame = {};
     size_t size = 0;
     const std::unique_ptr<unsigned char[]> bytes = ReadJpegBytes(stream, &size);
-    if (!bytes || size > MAXDWORD) return nullptr;
+    if (!bytes || size > MAXDWORD) return false;
 
     ComScope com;
-    if (!com.Usable()) return nullptr;
+    if (!com.Usable()) return false;
     ComRef<IWICImagingFactory> factory;
     if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
                                 reinterpret_cast<void**>(factory.Out()))))
-        return nullptr;
+        return false;
     ComRef<IWICStream> input;
     if (FAILED(factory->CreateStream(input.Out())) ||
         FAILED(input->InitializeFromMemory(bytes.get(), static_cast<DWORD>(size))))
-        return nullptr;
+        return false;
     ComRef<IWICBitmapDecoder> decoder;
     if (FAILED(factory->CreateDecoder(GUID_ContainerFormatJpeg, nullptr, decoder.Out())) ||
         FAILED(decoder->Initialize(input.Get(), WICDecodeMetadataCacheOnDemand)))
-        return nullptr;
+        return false;
     ComRef<IWICBitmapFrameDecode> frameDecoder;
-    if (FAILED(decoder->GetFrame(0, frameDecoder.Out()))) return nullptr;
+    if (FAILED(decoder->GetFrame(0, frameDecoder.Out()))) return false;
     UINT width = 0;
     UINT height = 0;
     // Refused before any pixel memory is set aside. WIC's own working memory
     // cannot be bounded from here; only the output is.
-    if (FAILED(frameDecoder->GetSize(&width, &height))) return nullptr;
+    if (FAILED(frameDecoder->GetSize(&width, &height))) return false;
     if (frame != nullptr) *frame = {width, height};
-    if (!JpegFrameAccepted(width, height, limits)) return nullptr;
+    if (!JpegFrameAccepted(width, height, limits)) return false;
     ComRef<IWICFormatConverter> converter;
     if (FAILED(factory->CreateFormatConverter(converter.Out())) ||
         FAILED(converter->Initialize(frameDecoder.Get(), GUID_WICPixelFormat24bppBGR, WICBitmapDitherTypeNone, nullptr, 0.0,
                                      WICBitmapPaletteTypeCustom)))
-        return nullptr;
+        return false;
 
-    std::unique_ptr<TMemoryBitmap> bitmap;
+    // Rows of 3 bytes a pixel, padded to 4 bytes, a band of them at a time.
+    constexpr UINT BandRows = 16;
+    const UINT stride = (width * 3 + 3) / 4 * 4;
+    std::vector<BYTE> band;
     try {
-        bitmap = std::make_unique<TMemoryBitmap>(static_cast<int32_t>(width), static_cast<int32_t>(height),
-                                                 TPixelFormat::Bits24, TMemoryBitmap::RowOrder::TopDown);
+        band.resize(static_cast<size_t>(stride) * BandRows);
     } catch (...) {
-        return nullptr;
+        return false;
     }
-    // Top-down rows lie one after another, a stride apart.
-    const UINT stride = static_cast<UINT>(bitmap->Stride());
-    const UINT64 total = UINT64{stride} * height;
-    if (total > MAXUINT) return nullptr;
-    if (FAILED(converter->CopyPixels(nullptr, stride, static_cast<UINT>(total), bitmap->ScanLine(0)))) return nullptr;
-    return bitmap;
+    if (!sink.Begin(static_cast<INT>(width), static_cast<INT>(height))) return false;
+    for (UINT first = 0; first < height; first += BandRows) {
+        const UINT rows = std::min(BandRows, height - first);
+        const WICRect rect{0, static_cast<INT>(first), static_cast<INT>(width), static_cast<INT>(rows)};
+        if (FAILED(converter->CopyPixels(&rect, stride, stride * rows, band.data()))) return false;
+        for (UINT row = 0; row < rows; ++row)
+            if (!sink.Row(static_cast<int32_t>(first + row), band.data() + static_cast<size_t>(stride) * row))
+                return false;
+    }
+    return true;
 }

@@ -297,6 +297,26 @@ TEST(JapaneseFont, KnownFilesComeFirstAndFontconfigOnlyWhenNoneExists)
     }
     std::filesystem::remove_all(folder);
 }
+
+// The font is opened when text is first measured or drawn, not when the
+// renderer is made: a show that never draws text never reads a font. Here
+// the file appears only after the renderer was made, and is used.
+TEST(JapaneseFont, TheFontIsOpenedOnFirstUse)
+{
+    const std::optional<std::string> font = FontconfigJapaneseFont();
+    if (!font) GTEST_SKIP() << "fontconfig knows no Japanese font here";
+    std::random_device random;
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("japanese_font_test_" + std::to_string(random()));
+    std::filesystem::create_directories(folder);
+    const std::string later = (folder / "later.ttf").string();
+
+    const std::unique_ptr<TextRenderer> text = MakeTextRenderer(std::vector<std::string>{later});
+    std::filesystem::copy_file(*font, later);
+    EXPECT_TRUE(text->HasFont());
+    EXPECT_TRUE(DrawsDistinctKanji(*text));
+    std::filesystem::remove_all(folder);
+}
 #endif
 
 }  // namespace
