@@ -7,6 +7,11 @@
 # and exports DISPLAY. Sets xvfb_pid (the caller stops it). A running
 # xvfb_pid is stopped first, so a script may change the screen's size.
 # Returns 1 when no screen answered within 15 s.
+#
+# -noreset: by default the server resets itself whenever its last client
+# disconnects, and a program that connects during the reset is turned away
+# ("cannot open the display"). Between two cases of a test nothing may be
+# connected, so without it the next case's start could fail.
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
@@ -18,7 +23,7 @@ start_xvfb() {
   fi
   local number_file=$log_dir/xvfb.display
   : >"$number_file"
-  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$number_file" >"$log_dir/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$number_file" >"$log_dir/xvfb.log" 2>&1 &
   xvfb_pid=$!
   local deadline=$(($(now_ms) + 15000)) number
   while [ "$(now_ms)" -lt "$deadline" ] && kill -0 "$xvfb_pid" 2>/dev/null; do
