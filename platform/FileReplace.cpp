@@ -3,11 +3,13 @@
 // operating-system calls are in posix/ and win32/.
 #include "platform/FileReplace.h"
 
+#include "platform/Utf8Path.h"
+
 namespace {
 
 std::string FolderName(const std::filesystem::path& folder)
 {
-    return folder.empty() ? "the current folder" : folder.string();
+    return folder.empty() ? "the current folder" : Utf8FromPath(folder);
 }
 
 std::string Reason(const FileReplaceError& error)
@@ -33,7 +35,7 @@ std::string FileReplaceErrorText(const FileReplaceError& error)
     if (error.failure == FileReplaceFailure::None) return {};
     std::string text = Reason(error);
     if (error.system) text += ": " + error.system.message();
-    return error.target.empty() ? text : error.target.string() + ": " + text;
+    return error.target.empty() ? text : Utf8FromPath(error.target) + ": " + text;
 }
 
 FileReplacement::~FileReplacement()

@@ -69,6 +69,35 @@ diff -r "$out/unpacked-linux" "$out/unpacked-windows" >"$out/unpack.diff" ||
   fail "scrtool.exe unpacks the demo into other files (see $out/unpack.diff)"
 echo "demo unpacked into the same $(find "$out/unpacked-linux" -type f | wc -l) files"
 
+# Names beyond ASCII, as Japanese authors write them: a project in a folder
+# and with files of Japanese names packs into the same bytes, and the
+# archive verifies and unpacks by its Japanese name. Wine passes the
+# command line in the UTF-8 locale; what the tool prints is UTF-8.
+named="$out/作品 ひらがな"
+rm -rf "$named" "$out/展開-linux" "$out/展開-windows"
+cp -r examples/minimal "$named"
+mv "$named/pictures/dawn.png" "$named/pictures/夜明け.png"
+mv "$named/sounds/chime.wav" "$named/sounds/鐘の音.wav"
+sed -i 's|pictures/dawn.png|pictures/夜明け.png|; s|sounds/chime.wav|sounds/鐘の音.wav|' "$named/manifest.toml"
+export LC_ALL=C.UTF-8
+windows pack "$(winpath "$named/manifest.toml")" -o "$(winpath "$named/見本-windows.brsc")" >"$out/named-pack.log" 2>&1 ||
+  fail "scrtool.exe pack of a project with Japanese names failed: $(tr -d '\r' <"$out/named-pack.log" | tail -1)"
+"$linux_tool" pack "$named/manifest.toml" -o "$named/見本-linux.brsc"
+cmp -s "$named/見本-linux.brsc" "$named/見本-windows.brsc" ||
+  fail "the project with Japanese names packed on Windows differs from the Linux one"
+windows verify "$(winpath "$named/見本-windows.brsc")" 2>&1 | tr -d '\r' >"$out/named-verify.txt" || true
+grep -q "見本-windows.brsc: .* 0 problems" "$out/named-verify.txt" ||
+  fail "scrtool.exe verify of 見本-windows.brsc: $(tail -1 "$out/named-verify.txt")"
+windows unpack "$(winpath "$named/見本-windows.brsc")" "$(winpath "$out/展開-windows")" >"$out/named-unpack.log" 2>&1 ||
+  fail "scrtool.exe unpack into 展開-windows failed: $(tr -d '\r' <"$out/named-unpack.log" | tail -1)"
+"$linux_tool" unpack "$named/見本-linux.brsc" "$out/展開-linux" >/dev/null
+diff -r "$out/展開-linux" "$out/展開-windows" >"$out/named-unpack.diff" ||
+  fail "scrtool.exe unpacks 見本-windows.brsc into other files (see $out/named-unpack.diff)"
+message=$(windows verify "$(winpath "$named/無い.brsc")" 2>&1 | tr -d '\r' || true)
+[[ "$message" == *"無い.brsc: no such file"* ]] || fail "scrtool.exe names a missing 無い.brsc as: $message"
+unset LC_ALL
+echo "a project with Japanese names packed into the same bytes, verified and unpacked"
+
 # Binary data through standard output: an entry, and a picture that no
 # JPEG decoder touches (the two builds' decoders may differ slightly).
 windows cat "$(winpath "$demo")" SGBm 1003 >"$out/cat-windows.bin" 2>/dev/null

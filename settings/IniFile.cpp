@@ -1,6 +1,7 @@
 #include "settings/IniFile.h"
 
 #include "platform/ReadOnlyFile.h"
+#include "platform/Utf8Path.h"
 #include "settings/ProfileText.h"
 
 #include <span>
@@ -8,12 +9,10 @@
 
 namespace {
 
-// The path for a message; u8string, since string() may throw on Windows for
-// names outside the ANSI code page.
+// The path for a message, in UTF-8 whatever the code page.
 std::string Describe(const std::filesystem::path& path)
 {
-    const std::u8string name = path.u8string();
-    return std::string(name.begin(), name.end());
+    return Utf8FromPath(path);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "platform/FileReplace.h"
 #include "platform/TextEncoding.h"
+#include "platform/Utf8Path.h"
 
 #include <algorithm>
 #include <system_error>
@@ -14,7 +15,7 @@ std::filesystem::path NamePath(std::string_view iniFileName)
     const bool ascii = std::all_of(iniFileName.begin(), iniFileName.end(),
                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     const std::string utf8 = ascii ? std::string(iniFileName) : ShiftJisToUtf8(iniFileName).text;
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+    return PathFromUtf8(utf8);
 }
 
 // folder, a separator, then the name, joined as text: a name that looks

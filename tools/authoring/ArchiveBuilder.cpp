@@ -5,6 +5,7 @@
 #include "imaging/DirectBmpControl.h"
 #include "imaging/PictureLoader.h"
 #include "platform/FileReplace.h"
+#include "platform/Utf8Path.h"
 #include "sound/WaveFormat.h"
 #include "tools/authoring/ArchiveVerifier.h"
 #include "tools/authoring/InformationBlock.h"
@@ -68,7 +69,7 @@ bool IsFrameMarker(uint8_t marker)
 class EntryMaker {
 public:
     EntryMaker(const Manifest& manifest, const ArchiveBuildProgress& progress)
-        : manifest_(manifest), progress_(progress), manifestName_(manifest.path.string())
+        : manifest_(manifest), progress_(progress), manifestName_(Utf8FromPath(manifest.path))
     {
     }
 
@@ -189,13 +190,7 @@ private:
         return line > 0 ? manifestName_ + ":" + std::to_string(line) : manifestName_;
     }
 
-    // The source file as seen from where the manifest was named.
-    std::string Shown(const ManifestFile& file) const
-    {
-        const std::filesystem::path given(file.given);
-        if (given.is_absolute()) return file.given;
-        return (manifest_.path.parent_path() / given).lexically_normal().string();
-    }
+    std::string Shown(const ManifestFile& file) const { return ShownSourceName(manifest_, file); }
 
     // A file that cannot be read is the manifest's fault: it names it.
     std::vector<uint8_t> Read(const ManifestFile& file, int line, const std::string& label) const
@@ -243,7 +238,7 @@ std::vector<uint8_t> BuildManifestArchive(const Manifest& manifest, const std::v
     try {
         return writer.BuildBehind(executableImage);
     } catch (const std::invalid_argument& error) {
-        throw ArchiveBuildError(manifest.path.string() + ": cannot build the archive: " + error.what());
+        throw ArchiveBuildError(Utf8FromPath(manifest.path) + ": cannot build the archive: " + error.what());
     }
 }
 
@@ -365,6 +360,13 @@ WaveFileInfo CheckWaveFile(std::span<const uint8_t> wave)
     if (!oddChunk.empty())
         reason += " where the saver looks (chunk " + oddChunk + " has an odd size, and the saver does not skip the pad byte after it)";
     throw ArchiveBuildError(reason);
+}
+
+std::string ShownSourceName(const Manifest& manifest, const ManifestFile& file)
+{
+    const std::filesystem::path given = PathFromUtf8(file.given);
+    if (given.is_absolute()) return file.given;
+    return Utf8FromPath((manifest.path.parent_path() / given).lexically_normal());
 }
 
 std::vector<uint8_t> ReadSourceFile(const std::filesystem::path& path, const std::string& shownName)

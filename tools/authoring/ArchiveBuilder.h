@@ -100,6 +100,10 @@ struct WaveFileInfo {
 // after an odd-sized chunk, the pad byte the loader does not skip.
 WaveFileInfo CheckWaveFile(std::span<const uint8_t> wave);
 
+// A source file as messages name it: joined with the manifest's folder, so
+// that the name makes sense from where the manifest was named.
+std::string ShownSourceName(const Manifest& manifest, const ManifestFile& file);
+
 // A file's bytes. Throws ArchiveBuildError "cannot read NAME: REASON", where
 // NAME is shownName.
 std::vector<uint8_t> ReadSourceFile(const std::filesystem::path& path, const std::string& shownName);

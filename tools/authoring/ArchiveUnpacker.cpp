@@ -4,6 +4,7 @@
 #include "imaging/PictureLoader.h"
 #include "platform/FileReplace.h"
 #include "platform/ReadOnlyFile.h"
+#include "platform/Utf8Path.h"
 #include "scenario/ScenarioRecord.h"
 #include "sound/WaveFormat.h"
 #include "tools/authoring/ArchiveVerifier.h"
@@ -60,7 +61,7 @@ void WriteWholeFile(const fs::path& target, const std::string& text)
 
 void PrepareDirectory(const fs::path& directory, bool force)
 {
-    const std::string name = directory.string();
+    const std::string name = Utf8FromPath(directory);
     std::error_code error;
     const fs::file_status status = fs::status(directory, error);
     if (fs::exists(status)) {
@@ -74,7 +75,7 @@ void PrepareDirectory(const fs::path& directory, bool force)
         const fs::path folder = *sub ? directory / sub : directory;
         fs::create_directories(folder, error);
         if (error || !fs::is_directory(folder))
-            throw UnpackError(folder.string() + ": cannot create the folder" + (error ? ": " + error.message() : ""),
+            throw UnpackError(Utf8FromPath(folder) + ": cannot create the folder" + (error ? ": " + error.message() : ""),
                               false);
     }
 }

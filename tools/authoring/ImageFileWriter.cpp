@@ -1,6 +1,7 @@
 #include "tools/authoring/ImageFileWriter.h"
 
 #include "platform/FileReplace.h"
+#include "platform/Utf8Path.h"
 #include "tools/authoring/PngPaeth.h"
 
 #include <zlib.h>
@@ -201,7 +202,7 @@ void Encode(const DirectBmpControl& buffer, ImageFileFormat format, const ByteSi
 
 std::optional<ImageFileFormat> ImageFileFormatFor(const std::filesystem::path& path)
 {
-    std::string extension = path.extension().string();
+    std::string extension = Utf8FromPath(path.extension());
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
     if (extension == ".png") return ImageFileFormat::Png;
@@ -218,7 +219,7 @@ std::vector<uint8_t> EncodeImage(const DirectBmpControl& buffer, ImageFileFormat
 
 void WriteImageFile(const std::filesystem::path& path, const DirectBmpControl& buffer, ImageFileFormat format)
 {
-    CheckBuffer(buffer, path.string() + ": ");
+    CheckBuffer(buffer, Utf8FromPath(path) + ": ");
     FileReplacement file;
     if (!file.Open(path)) throw ImageFileError(file.ErrorText());
     try {
@@ -227,7 +228,7 @@ void WriteImageFile(const std::filesystem::path& path, const DirectBmpControl& b
         });
     } catch (const ImageFileError& error) {
         if (file.Failed()) throw;  // the file's own message names it already
-        throw ImageFileError(path.string() + ": " + error.what());
+        throw ImageFileError(Utf8FromPath(path) + ": " + error.what());
     }
     if (!file.Commit()) throw ImageFileError(file.ErrorText());
 }

@@ -1,5 +1,7 @@
 #include "tools/authoring/Manifest.h"
 
+#include "platform/Utf8Path.h"
+
 #include <toml++/toml.h>
 
 #include <algorithm>
@@ -95,13 +97,13 @@ std::string Lower(std::string text)
 
 bool IsJpegName(const std::string& name)
 {
-    const std::string extension = Lower(std::filesystem::path(name).extension().string());
+    const std::string extension = Lower(Utf8FromPath(PathFromUtf8(name).extension()));
     return extension == ".jpg" || extension == ".jpeg";
 }
 
 bool IsPngName(const std::string& name)
 {
-    return Lower(std::filesystem::path(name).extension().string()) == ".png";
+    return Lower(Utf8FromPath(PathFromUtf8(name).extension())) == ".png";
 }
 
 class ManifestReader {
@@ -199,7 +201,7 @@ public:
         const std::optional<std::string> given = String(table, "file", name);
         if (!given) Fail(LineOf(table.source()), where + " has no 'file'");
         if (given->empty()) Fail(*table.get("file"), name + " is empty");
-        return ManifestFile{*given, (folder_ / std::filesystem::path(*given)).lexically_normal()};
+        return ManifestFile{*given, (folder_ / PathFromUtf8(*given)).lexically_normal()};
     }
 
     uint32_t Id(const toml::table& table, const std::string& name, const std::string& where) const
@@ -477,7 +479,7 @@ const char* PaletteName(PicturePalette palette)
 
 Manifest ParseManifest(std::string_view text, const std::filesystem::path& path)
 {
-    const std::string fileName = path.string();
+    const std::string fileName = Utf8FromPath(path);
     std::error_code error;
     std::filesystem::path absolute = std::filesystem::absolute(path, error);
     if (error) absolute = path;
@@ -527,11 +529,11 @@ Manifest ReadManifestFile(const std::filesystem::path& path)
 {
     std::error_code error;
     if (std::filesystem::is_directory(path, error))
-        throw ManifestError(path.string(), 0, "is a folder, not a manifest file");
+        throw ManifestError(Utf8FromPath(path), 0, "is a folder, not a manifest file");
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw ManifestError(path.string(), 0, std::string("cannot open the manifest: ") + std::strerror(errno));
+    if (!in) throw ManifestError(Utf8FromPath(path), 0, std::string("cannot open the manifest: ") + std::strerror(errno));
     std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) throw ManifestError(path.string(), 0, "cannot read the manifest");
+    if (in.bad()) throw ManifestError(Utf8FromPath(path), 0, "cannot read the manifest");
     return ParseManifest(text, path);
 }
 

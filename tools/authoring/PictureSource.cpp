@@ -4,6 +4,7 @@
 #include "imaging/PictureLoader.h"
 #include "platform/JpegDecoder.h"
 #include "platform/Stream.h"
+#include "platform/Utf8Path.h"
 #include "ZULResourceUtilLib/LittleEndian.h"
 
 #include <algorithm>
@@ -533,7 +534,7 @@ RgbaImage DecodePictureSource(std::span<const uint8_t> bytes)
 
 RgbaImage LoadPictureSource(const std::filesystem::path& path)
 {
-    const std::string name = path.string();
+    const std::string name = Utf8FromPath(path);
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) throw PictureSourceError(name + ": is a directory, not a picture file");
     std::ifstream file(path, std::ios::binary);

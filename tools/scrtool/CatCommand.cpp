@@ -8,6 +8,7 @@
 
 #include "platform/FileReplace.h"
 #include "platform/StandardStreams.h"
+#include "platform/Utf8Path.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -28,7 +29,7 @@ public:
             SetStandardOutputBinary();
             return true;
         }
-        return Check(file_.Open(path_));
+        return Check(file_.Open(PathFromUtf8(path_)));
     }
     bool Write(std::span<const uint8_t> bytes)
     {

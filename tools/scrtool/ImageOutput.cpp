@@ -1,6 +1,7 @@
 #include "tools/scrtool/ImageOutput.h"
 
 #include "platform/StandardStreams.h"
+#include "platform/Utf8Path.h"
 #include "tools/scrtool/ToolSupport.h"
 
 #include <cstdio>
@@ -32,7 +33,7 @@ int ResolveImageOutput(const std::string& command, const std::string& out, const
         }
         return ExitSuccess;
     }
-    const std::optional<ImageFileFormat> named = ImageFileFormatFor(out);
+    const std::optional<ImageFileFormat> named = ImageFileFormatFor(PathFromUtf8(out));
     if (named && asked && *named != *asked)
         return ReportUsage(command, std::string("option '--format' says ") + FormatName(*asked) + ", but OUT '" + out +
                                         "' ends in ." + FormatName(*named));
@@ -46,7 +47,7 @@ bool WriteImageOutput(const ImageOutput& output, const DirectBmpControl& buffer)
 {
     try {
         if (!IsStandardOutput(output.path)) {
-            WriteImageFile(output.path, buffer, output.format);
+            WriteImageFile(PathFromUtf8(output.path), buffer, output.format);
             return true;
         }
         const std::vector<uint8_t> bytes = EncodeImage(buffer, output.format);

@@ -6,6 +6,7 @@
 
 #include "platform/ReadOnlyFile.h"
 #include "platform/StandardStreams.h"
+#include "platform/Utf8Path.h"
 #include "tools/authoring/ArchiveBuilder.h"
 #include "tools/authoring/ArchiveVerifier.h"
 #include "tools/authoring/Manifest.h"
@@ -55,15 +56,6 @@ struct PackWarning {
     std::string text;
 };
 
-// A source file as the builder names it in messages: joined with the
-// manifest's folder, so that the name makes sense from where pack was run.
-std::string ShownName(const Manifest& manifest, const ManifestFile& file)
-{
-    const std::filesystem::path given(file.given);
-    if (given.is_absolute()) return file.given;
-    return (manifest.path.parent_path() / given).lexically_normal().string();
-}
-
 // The line of each record's command in the manifest's scenario text, or
 // nothing when it cannot be read again (the archive already holds it, so
 // the findings are still worth showing without lines).
@@ -73,7 +65,7 @@ std::vector<int> ScenarioRecordLines(const Manifest& manifest)
     if (!manifest.scenario) return lines;
     try {
         const std::vector<uint8_t> bytes =
-            ReadSourceFile(manifest.scenario->file.resolved, ShownName(manifest, manifest.scenario->file));
+            ReadSourceFile(manifest.scenario->file.resolved, ShownSourceName(manifest, manifest.scenario->file));
         std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
         if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // skipped by the builder as well
         CompileScenarioText(text, &lines);
@@ -96,7 +88,7 @@ std::vector<PackWarning> CheckBuiltArchive(const Manifest& manifest, std::span<c
                                            bool appended)
 {
     std::vector<PackWarning> warnings;
-    const std::string manifestName = manifest.path.string();
+    const std::string manifestName = Utf8FromPath(manifest.path);
     const ManifestArchive& identity = manifest.archive;
     if (identity.identificationA != 0 || identity.kind != ResArchiveKind) {
         std::string text;
@@ -130,7 +122,7 @@ std::vector<PackWarning> CheckBuiltArchive(const Manifest& manifest, std::span<c
     const std::vector<int> recordLines = recordsNamed(report.problems) || recordsNamed(report.warnings)
                                              ? ScenarioRecordLines(manifest)
                                              : std::vector<int>();
-    const std::string scenarioName = manifest.scenario ? ShownName(manifest, manifest.scenario->file) : manifestName;
+    const std::string scenarioName = manifest.scenario ? ShownSourceName(manifest, manifest.scenario->file) : manifestName;
     const auto add = [&](const VerifyFinding& finding, const char* suffix) {
         PackWarning warning;
         if (finding.check == VerifyCheck::Scenario && report.hasScenario) {
@@ -192,18 +184,18 @@ int RunPack(const ToolArguments& arguments)
     const std::string outName = toStandardOutput ? "standard output" : *outPath;
 
     try {
-        const Manifest manifest = ReadManifestFile(manifestPath);
+        const Manifest manifest = ReadManifestFile(PathFromUtf8(manifestPath));
 
         std::vector<uint8_t> program;
         std::optional<std::filesystem::perms> permissions;
         if (programPath) {
-            program = ReadSourceFile(*programPath, *programPath);
+            program = ReadSourceFile(PathFromUtf8(*programPath), *programPath);
             if (program.empty()) {
                 ReportError(*programPath + ": the program file is empty; there is nothing to append the archive to");
                 return ExitFailure;
             }
             std::error_code error;
-            const std::filesystem::file_status status = std::filesystem::status(*programPath, error);
+            const std::filesystem::file_status status = std::filesystem::status(PathFromUtf8(*programPath), error);
             if (!error) permissions = status.permissions();
         }
 
@@ -224,7 +216,7 @@ int RunPack(const ToolArguments& arguments)
             return ExitFailure;
         }
         if (!toStandardOutput) {
-            WriteFileReplacing(*outPath, archive, permissions);
+            WriteFileReplacing(PathFromUtf8(*outPath), archive, permissions);
             return ExitSuccess;
         }
         SetStandardOutputBinary();

@@ -5,8 +5,9 @@
 #include "tools/scrtool/ToolSupport.h"
 
 #include "imaging/DirectBmpControl.h"
-#include "tools/authoring/ImageFileWriter.h"
 #include "platform/ProcessMemory.h"
+#include "platform/Utf8Path.h"
+#include "tools/authoring/ImageFileWriter.h"
 #include "scenario/HeadlessSlideShow.h"
 
 #include <algorithm>
@@ -31,7 +32,7 @@ bool WriteScreen(HeadlessSlideShow& viewer, const Snapshot& snapshot)
 {
     try {
         if (viewer.player->ScreenBitmap != nullptr) {
-            WriteImageFile(snapshot.path, viewer.player->ScreenBuffer, snapshot.format);
+            WriteImageFile(PathFromUtf8(snapshot.path), viewer.player->ScreenBuffer, snapshot.format);
         } else {
             DirectBmpControl window;
             TBitmap& bitmap = viewer.canvas.Window();
@@ -39,7 +40,7 @@ bool WriteScreen(HeadlessSlideShow& viewer, const Snapshot& snapshot)
                 ReportError(snapshot.path + ": cannot read the window");
                 return false;
             }
-            WriteImageFile(snapshot.path, window, snapshot.format);
+            WriteImageFile(PathFromUtf8(snapshot.path), window, snapshot.format);
         }
     } catch (const ImageFileError& error) {
         ReportError(error.what());
@@ -105,7 +106,7 @@ int RunPlay(const ToolArguments& arguments)
             Snapshot snapshot{static_cast<uint32_t>(*at), value.substr(colon + 1)};
             // Standard output carries the event lines.
             if (IsStandardOutput(snapshot.path)) return bad("an OUT file: standard output carries the events");
-            const auto format = ImageFileFormatFor(snapshot.path);
+            const auto format = ImageFileFormatFor(PathFromUtf8(snapshot.path));
             if (!format) return bad("an OUT ending in .png or .pam");
             snapshot.format = *format;
             snapshots.push_back(snapshot);
@@ -145,7 +146,7 @@ int RunPlay(const ToolArguments& arguments)
     // A tool reports an archive that does not open, where the viewer would
     // only show its banner. Sounds are opened later from the same path.
     if (!OpenToolArchive(player.PictureArchive, archivePath)) return ExitFailure;
-    player.ArchivePath = std::filesystem::absolute(archivePath);
+    player.ArchivePath = std::filesystem::absolute(PathFromUtf8(archivePath));
     const bool scenario = player.LoadScenario();
     if (scenario && !player.PrepareBuffers()) {
         ReportError("cannot allocate a screen of " + ToolSizeText(*size) + " pixels");

@@ -1,6 +1,7 @@
 #include "tools/scrtool/ToolSupport.h"
 
 #include "imaging/DirectBmpControl.h"
+#include "platform/Utf8Path.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -182,7 +183,7 @@ int RunCommand(const ToolCommand& command, const std::vector<std::string>& argum
 
 bool OpenToolArchive(ResArchive& archive, const std::string& pathArgument)
 {
-    std::filesystem::path path(pathArgument);
+    std::filesystem::path path = PathFromUtf8(pathArgument);
     if (!path.has_parent_path()) {
         std::error_code error;
         std::filesystem::path absolute = std::filesystem::absolute(path, error);

@@ -3,6 +3,7 @@
 
 #include "tools/scrtool/ToolSupport.h"
 
+#include "platform/Utf8Path.h"
 #include "tools/authoring/ArchiveUnpacker.h"
 
 #include <cstdio>
@@ -23,7 +24,7 @@ int RunUnpack(const ToolArguments& arguments)
     if (!OpenToolArchive(archive, archivePath)) return ExitFailure;
     UnpackSummary summary;
     try {
-        summary = UnpackArchive(archive, directory, options);
+        summary = UnpackArchive(archive, PathFromUtf8(directory), options);
     } catch (const UnpackError& error) {
         ReportError(error.AboutEntry() ? archivePath + ": " + error.what() : std::string(error.what()));
         return ExitFailure;

@@ -2,6 +2,7 @@
 // from the command table (ToolSupport.h), each with its own --help. Exit
 // statuses are described in ToolSupport.h.
 
+#include "platform/ProgramArguments.h"
 #include "tools/scrtool/ToolSupport.h"
 
 #include <algorithm>
@@ -45,9 +46,8 @@ int Finish(int status)
     return std::fflush(stdout) == 0 && !std::ferror(stdout) ? status : ExitFailure;
 }
 
-int Run(int argc, char** argv)
+int Run(const std::vector<std::string>& arguments)
 {
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
     // No command: the overview, as for --help, but the command line was wrong.
     if (arguments.empty()) {
         PrintOverview();
@@ -80,7 +80,9 @@ int Run(int argc, char** argv)
 int main(int argc, char** argv)
 {
     try {
-        return Run(argc, argv);
+        // File names and messages are UTF-8 throughout, on Windows too.
+        UseUtf8Console();
+        return Run(ProgramArguments(argc, argv));
     } catch (const std::bad_alloc&) {
         ReportError("out of memory");
     } catch (const std::exception& error) {
