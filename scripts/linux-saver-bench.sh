@@ -7,8 +7,9 @@
 #     stretch is all fade), over the first fade;
 #   - how long after start the demo's first picture is drawn at 1920x1080
 #     (median of 5 starts);
-#   - its resident memory after 20 s of show at 1920x1080, beside the budget
-#     of three screen buffers, two sound blocks, one picture and 10 MB.
+#   - its resident memory after 40 s of show at 1920x1080, and the highest
+#     it was in that time, beside the budget of three screen buffers, two
+#     sound blocks, one picture and 10 MB.
 # CPU is the process's user + system time over the stretch (from /proc),
 # as a share of one core. Prints a Markdown table.
 #
@@ -83,8 +84,10 @@ first=$(printf '%s\n' "${starts[@]}" | sort -n | sed -n 3p)
 
 "$saver" --sound on >/dev/null 2>&1 &
 saver_pid=$!
-sleep 20
+sleep 40
 rss_kb=$(awk '/VmRSS/ { print $2 }' "/proc/$saver_pid/status")
+# The highest it ever was: a picture loading beside the screens.
+peak_kb=$(awk '/VmHWM/ { print $2 }' "/proc/$saver_pid/status")
 stop
 # Three 1920x1080 32-bit buffers, two sound blocks of at most 1 s of 44.1 kHz
 # 16-bit stereo, one 1920x1080 32-bit picture and 10 MB.
@@ -95,4 +98,5 @@ echo "|---|---|---|"
 echo "| CPU while a still picture shows (1920x1080) | < 1 % of a core | $still |"
 echo "| CPU of a fade at 3840x2160 ($frames frames over $((fade_to - fade_from)) ms) | <= 15 % | $fade |"
 echo "| first picture drawn after start (1920x1080, median of 5) | <= 150 ms | $first ms |"
-echo "| resident memory after 20 s at 1920x1080 | <= $budget_kb KiB | $rss_kb KiB |"
+echo "| resident memory after 40 s at 1920x1080 | <= $budget_kb KiB | $rss_kb KiB |"
+echo "| highest resident memory in those 40 s | <= $budget_kb KiB | $peak_kb KiB |"
