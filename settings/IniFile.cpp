@@ -7,38 +7,28 @@
 #include <span>
 #include <system_error>
 
-namespace {
-
-// The path for a message, in UTF-8 whatever the code page.
-std::string Describe(const std::filesystem::path& path)
-{
-    return Utf8FromPath(path);
-}
-
-}  // namespace
-
 std::string IniFile::ReadText() const
 {
     std::error_code error;
     const auto status = std::filesystem::status(path_, error);
     if (status.type() == std::filesystem::file_type::not_found) return {};
-    if (error) throw IniFileError("cannot read " + Describe(path_) + ": " + error.message());
+    if (error) throw IniFileError("cannot read " + Utf8FromPath(path_) + ": " + error.message());
     // A folder or a FIFO put there is not a settings file (and opening a FIFO would wait for a writer).
-    if (status.type() != std::filesystem::file_type::regular) throw IniFileError(Describe(path_) + " is not a file");
+    if (status.type() != std::filesystem::file_type::regular) throw IniFileError(Utf8FromPath(path_) + " is not a file");
 
     std::unique_ptr<ReadOnlyFile> file = OpenReadOnlyShared(path_);
-    if (!file) throw IniFileError("cannot open " + Describe(path_));
+    if (!file) throw IniFileError("cannot open " + Utf8FromPath(path_));
     const int64_t size = file->Size();
-    if (size < 0) throw IniFileError("cannot tell the size of " + Describe(path_));
+    if (size < 0) throw IniFileError("cannot tell the size of " + Utf8FromPath(path_));
     if (static_cast<uint64_t>(size) > IniFileSizeLimit)
-        throw IniFileError(Describe(path_) + " is " + std::to_string(size) + " bytes, more than a settings file holds");
+        throw IniFileError(Utf8FromPath(path_) + " is " + std::to_string(size) + " bytes, more than a settings file holds");
 
     // One byte more than the size, so that a file that grew meanwhile shows.
     std::string text(static_cast<size_t>(size) + 1, '\0');
     const int64_t read = file->Read(text.data(), text.size());
-    if (read < 0) throw IniFileError("cannot read " + Describe(path_));
+    if (read < 0) throw IniFileError("cannot read " + Utf8FromPath(path_));
     if (static_cast<uint64_t>(read) > IniFileSizeLimit)
-        throw IniFileError(Describe(path_) + " is more than a settings file holds");
+        throw IniFileError(Utf8FromPath(path_) + " is more than a settings file holds");
     text.resize(static_cast<size_t>(read));
     return text;
 }
@@ -64,7 +54,7 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
         throw IniFileError("cannot write [" + std::string(section) + "] " + std::string(key) + " as an ini entry");
     const std::string text = WithProfileString(ReadText(), section, key, value);
     const auto bytes = std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-    if (!ReplaceFileContents(path_, bytes, faults_)) throw IniFileError("cannot write " + Describe(path_));
+    if (!ReplaceFileContents(path_, bytes, faults_)) throw IniFileError("cannot write " + Utf8FromPath(path_));
 }
 
 void IniFile::WriteInteger(std::string_view section, std::string_view key, int32_t value)
@@ -83,5 +73,5 @@ void IniFile::WriteIntegers(std::string_view section, std::span<const IniInteger
         text = WithProfileString(text, section, entry.key, value);
     }
     const auto bytes = std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-    if (!ReplaceFileContents(path_, bytes, faults_)) throw IniFileError("cannot write " + Describe(path_));
+    if (!ReplaceFileContents(path_, bytes, faults_)) throw IniFileError("cannot write " + Utf8FromPath(path_));
 }
