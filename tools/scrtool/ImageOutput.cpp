@@ -50,9 +50,7 @@ bool WriteImageOutput(const ImageOutput& output, const DirectBmpControl& buffer)
             WriteImageFile(PathFromUtf8(output.path), buffer, output.format);
             return true;
         }
-        const std::vector<uint8_t> bytes = EncodeImage(buffer, output.format);
-        SetStandardOutputBinary();
-        if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() || std::fflush(stdout) != 0) {
+        if (!WriteToStandardOutput(EncodeImage(buffer, output.format))) {
             ReportError("cannot write the picture to standard output");
             return false;
         }

@@ -219,8 +219,7 @@ int RunPack(const ToolArguments& arguments)
             WriteFileReplacing(PathFromUtf8(*outPath), archive, permissions);
             return ExitSuccess;
         }
-        SetStandardOutputBinary();
-        if (std::fwrite(archive.data(), 1, archive.size(), stdout) != archive.size() || std::fflush(stdout) != 0) {
+        if (!WriteToStandardOutput(archive)) {
             ReportError("cannot write the archive to standard output");
             return ExitFailure;
         }

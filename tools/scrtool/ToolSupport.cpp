@@ -1,6 +1,7 @@
 #include "tools/scrtool/ToolSupport.h"
 
 #include "imaging/DirectBmpControl.h"
+#include "platform/StandardStreams.h"
 #include "platform/Utf8Path.h"
 
 #include <algorithm>
@@ -340,4 +341,10 @@ std::string ToolSizeWanted()
 bool IsStandardOutput(const std::string& path)
 {
     return path == "-";
+}
+
+bool WriteToStandardOutput(std::span<const uint8_t> bytes)
+{
+    SetStandardOutputBinary();
+    return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
 }

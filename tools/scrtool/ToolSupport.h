@@ -126,3 +126,7 @@ std::string NumberWanted(uint64_t minimum, uint64_t maximum);
 
 // "-" as an output: standard output.
 bool IsStandardOutput(const std::string& path);
+
+// Writes bytes to standard output unchanged (no line ends translated) and
+// flushes it; false when not all of them got out.
+bool WriteToStandardOutput(std::span<const uint8_t> bytes);
