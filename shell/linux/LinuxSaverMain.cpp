@@ -2,8 +2,9 @@
 // a window the screen-saver daemon hands over (LinuxCommandLine.h).
 #include "platform/MainThreadCalls.h"
 #include "platform/TextRenderer.h"
+#include "platform/UserShowArchive.h"
 #include "platform/sdl/SdlWaveOutput.h"
-#include "scenario/ScenarioPlayer.h"
+#include "shell/linux/LinuxArchiveChoice.h"
 #include "shell/linux/LinuxCommandLine.h"
 #include "shell/linux/LinuxSettings.h"
 #include "shell/linux/SdlViewer.h"
@@ -37,6 +38,15 @@ const char* EnvironmentValue(const char* name)
 
 int RunShow(const LinuxCommand& command, std::chrono::steady_clock::time_point started)
 {
+    // Before any window: an archive the user named that cannot be played is
+    // an error to read, not a banner to puzzle over.
+    const LinuxArchiveChoice archives = ChooseLinuxArchives(command.archive, UserShowArchivePath());
+    for (const std::string& warning : archives.warnings) std::fprintf(stderr, "kamishibai: %s\n", warning.c_str());
+    if (!archives.error.empty()) {
+        std::fprintf(stderr, "kamishibai: %s\n", archives.error.c_str());
+        return 1;
+    }
+
     // The trace file is opened before anything shows, so that a wrong path
     // is said at once.
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> trace(nullptr, std::fclose);
@@ -101,7 +111,7 @@ int RunShow(const LinuxCommand& command, std::chrono::steady_clock::time_point s
     setup.height = command.height;
     setup.foreignWindow = command.windowId;
     setup.settings = settings;
-    setup.archivePaths = command.archive ? std::vector<std::filesystem::path>{*command.archive} : DefaultArchivePaths();
+    setup.archivePaths = archives.paths;
     setup.calls = calls;
     setup.sound = sound.get();
     setup.text = text.get();
