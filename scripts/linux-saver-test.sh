@@ -6,19 +6,36 @@
 # pixel with what scrtool says must be there, and input is sent with
 # xdotool.
 #
-#   scripts/linux-saver-test.sh            every case
-#   scripts/linux-saver-test.sh CASE...    only those (names as printed)
+#   scripts/linux-saver-test.sh [--build DIR] [--out DIR] [CASE...]
 #
-# Needs the linux preset built. Screenshots, expected pictures and each
-# case's logs stay in build/linux-saver/. One PASS/FAIL line per case; the
-# exit status is non-zero if any case failed.
+#   CASE...        only those cases (names as printed); by default every one
+#   --build DIR    the build folder to test (default build/linux, the linux
+#                  preset's)
+#   --out DIR      where screenshots, expected pictures and each case's logs
+#                  stay (default build/linux-saver); emptied first
+#
+# One PASS/FAIL line per case; the exit status is non-zero if any case
+# failed. Each case has its own settings and data folders (XDG_CONFIG_HOME,
+# XDG_DATA_HOME), so that nothing of the user who runs it takes part.
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 2
 root=$PWD
 
 out=$root/build/linux-saver
 bin=$root/build/linux
+cases=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --build) bin=$(realpath "$2"); shift 2 ;;
+    --out) out=$(realpath -m "$2"); shift 2 ;;
+    -h|--help) awk 'NR > 1 && !/^#/ { exit } NR > 1 { sub(/^# ?/, ""); print }' "$0"; exit 0 ;;
+    *) cases+=("$1"); shift ;;
+  esac
+done
 saver=$bin/shell/linux/kamishibai-bare
+# The same program with the demo appended: for the cases where the order of
+# the archives it finds by itself matters.
+demo_saver=$bin/shell/linux/kamishibai
 host=$bin/tests/x_window_host
 scrtool=$bin/tools/scrtool/scrtool
 demo=$bin/demo.brsc
@@ -31,7 +48,7 @@ missing=()
 for tool in Xvfb xdotool import compare convert od; do
   command -v "$tool" >/dev/null || missing+=("$tool")
 done
-for file in "$saver" "$host" "$scrtool" "$demo"; do
+for file in "$saver" "$demo_saver" "$host" "$scrtool" "$demo"; do
   [ -f "$file" ] || missing+=("$file")
 done
 if [ ${#missing[@]} -gt 0 ]; then
@@ -41,8 +58,9 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 all_cases=(window-first-picture full-first-picture window-resized trace-timing window-input window-escape
-           window-close full-key full-click full-move-100 full-move-101 sigterm window-id window-id-missing banner settings-file settings-options sound-samples)
-if [ $# -gt 0 ]; then cases=("$@"); else cases=("${all_cases[@]}"); fi
+           window-close full-key full-click full-move-100 full-move-101 sigterm window-id window-id-missing banner
+           settings-file settings-options sound-samples user-show user-show-broken archive-relative archive-missing)
+[ ${#cases[@]} -gt 0 ] || cases=("${all_cases[@]}")
 for name in "${cases[@]}"; do
   [[ " ${all_cases[*]} " == *" $name "* ]] || { echo "linux-saver-test: no case '$name' (cases: ${all_cases[*]})" >&2; exit 2; }
 done
@@ -77,8 +95,9 @@ export SDL_AUDIODRIVER=disk
 new_case() {
   case_name=$1
   case_dir=$out/cases/$1
-  mkdir -p "$case_dir/config"
+  mkdir -p "$case_dir/config" "$case_dir/data"
   export XDG_CONFIG_HOME=$case_dir/config
+  export XDG_DATA_HOME=$case_dir/data
   export SDL_DISKAUDIOFILE=$case_dir/audio.raw
   saver_pid=
   host_pid=
@@ -87,9 +106,10 @@ new_case() {
 }
 
 # start_saver ARGS...: runs the saver in the case's folder (no side file
-# there unless the case puts one).
+# there unless the case puts one); PROGRAM=... before it runs another
+# build of the saver.
 start_saver() {
-  (cd "$case_dir" && exec "$saver" "$@") >"$case_dir/stdout.log" 2>"$case_dir/stderr.log" &
+  (cd "$case_dir" && exec "${PROGRAM:-$saver}" "$@") >"$case_dir/stdout.log" 2>"$case_dir/stderr.log" &
   saver_pid=$!
 }
 
@@ -170,6 +190,24 @@ first_still() {
   still_at=$(awk '$2 == "show" { shown = 1 } shown && $2 == "finish" { print $1; exit }' "$case_dir/play.txt")
   next_at=$(awk '$2 == "show" { n++ } n == 2 { print $1; exit }' "$case_dir/play.txt")
   [ -n "$picture_id" ] && [ -n "$still_at" ]
+}
+
+# shows_first_still ARCHIVE WxH SAVER_ARGS...: the saver, started in a window
+# of WxH with SAVER_ARGS (and the sound off), shows ARCHIVE's first picture
+# still exactly as scrtool places it.
+shows_first_still() {
+  local archive=$1 size=$2
+  shift 2
+  first_still "$archive" "$size" --sound off || { reason="scrtool play found no picture in $archive"; return 1; }
+  "$scrtool" picture "$archive" "$picture_id" "$case_dir/expected.png" --place "$size" >/dev/null 2>&1
+  start_ms=$(now_ms)
+  start_saver --window "$size" --sound off "$@"
+  local window
+  wait_window Kamishibai || return 1
+  sleep_until $((still_at + 400))
+  import -window "$window" "$case_dir/shot.png"
+  [ $(($(now_ms) - start_ms)) -lt "${next_at:-30000}" ] || { reason="too late for a still picture"; return 1; }
+  same_pixels "$case_dir/shot.png" "$case_dir/expected.png"
 }
 
 # Sleeps until MS after the saver started (start_ms set by the case).
@@ -393,6 +431,41 @@ run_case() {
     [ -s "$case_dir/audio.raw" ] || { reason="the disk driver wrote nothing"; return 1; }
     od -An -tx1 -v "$case_dir/audio.raw" | tr -d ' \n' | grep -q "$wanted" ||
       { reason="sound $sound_id's samples are not in what the device played"; return 1; }
+    ;;
+  user-show)
+    # The user's own show, where scrtool pack --install puts it, plays with
+    # no option, before the demo appended to the saver: here the minimal
+    # example, whose first picture is not the demo's.
+    local show=$XDG_DATA_HOME/kamishibai/show.brsc
+    mkdir -p "$(dirname "$show")"
+    "$scrtool" pack "$root/examples/minimal/manifest.toml" -o "$show" >"$case_dir/pack.log" 2>&1 ||
+      { reason="scrtool pack failed: $(head -n 1 "$case_dir/pack.log")"; return 1; }
+    PROGRAM=$demo_saver shows_first_still "$show" 640x480 || return 1
+    [ ! -s "$case_dir/stderr.log" ] || { reason="the saver complained: $(head -n 1 "$case_dir/stderr.log")"; return 1; }
+    ;;
+  user-show-broken)
+    # A show that is not an archive is named on standard error, and the
+    # next archive, the appended demo, plays.
+    local show=$XDG_DATA_HOME/kamishibai/show.brsc
+    mkdir -p "$(dirname "$show")"
+    printf 'a shopping list, not a slide show\n' >"$show"
+    PROGRAM=$demo_saver shows_first_still "$demo" 640x480 || return 1
+    grep -qF "kamishibai: your show $show: not a valid archive: " "$case_dir/stderr.log" ||
+      { reason="no clear message about the broken show"; return 1; }
+    ;;
+  archive-relative)
+    # --archive with a bare name plays that file from the current folder.
+    cp "$demo" "$case_dir/mine.brsc"
+    shows_first_still "$case_dir/mine.brsc" 640x480 --archive mine.brsc
+    ;;
+  archive-missing)
+    # A named archive that is not there: a message and status 1, no window.
+    start_saver --window 320x240 --archive missing.brsc
+    ended_within 5000 || { reason="still running"; return 1; }
+    [ "$saver_status" -eq 1 ] || { reason="exit status $saver_status"; return 1; }
+    grep -qx "kamishibai: missing.brsc: no such file" "$case_dir/stderr.log" ||
+      { reason="no clear message: $(head -n 1 "$case_dir/stderr.log")"; return 1; }
+    [ -z "$(xdotool search --name '^Kamishibai$' 2>/dev/null)" ] || { reason="a window was opened"; return 1; }
     ;;
   esac
 }
