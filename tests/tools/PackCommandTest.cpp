@@ -655,7 +655,8 @@ TEST_F(PackCommandTest, FailuresNameTheFileAndLeaveNoOutput)
              ": picture 1: cannot read missing.png: No such file or directory"},
         {"bad scenario line", replace("scenario.txt", "bad-scenario.txt"), {}, "bad-scenario.txt:3: " + scenarioReason},
         {"sound not a wave", nonWave, {},
-         "picture.wav: not a RIFF WAVE file (it must start with \"RIFF\", a size and \"WAVE\") (sound 7 at manifest.toml:" +
+         "picture.wav: not a sound file that pack takes: it takes WAV (RIFF WAVE), FLAC, Ogg Vorbis and MP3 files "
+         "(sound 7 at manifest.toml:" +
              std::to_string(LineOf(nonWave, "[[sound]]")) + ")"},
         {"damaged PNG", replace("good.png", "damaged.png"), {}, "damaged.png: PNG: ..."},
         {"PNG bytes as a JPEG", notJpeg, {},

@@ -12,6 +12,7 @@
 #include "tools/authoring/PictureEntryWriter.h"
 #include "tools/authoring/PictureSource.h"
 #include "tools/authoring/ScenarioText.h"
+#include "tools/authoring/SoundSource.h"
 
 #include <cerrno>
 #include <fstream>
@@ -174,14 +175,15 @@ public:
     {
         const std::string label = "sound " + std::to_string(sound.id);
         const std::string shown = Shown(sound.file);
-        Report(label + " (" + shown + ")");
-        std::vector<uint8_t> bytes = Read(sound.file, sound.line.number, label);
+        const std::vector<uint8_t> bytes = Read(sound.file, sound.line.number, label);
+        PlayableSound playable;
         try {
-            CheckWaveFile(bytes);
+            playable = PlayableSoundFromFile(bytes);
         } catch (const ArchiveBuildError& error) {
             throw ArchiveBuildError(shown + ": " + error.what() + " (" + label + " at " + Where(sound.line.number) + ")");
         }
-        return {ResTagSound, sound.id, Mode(sound.encryption), std::move(bytes)};
+        Report(label + " (" + shown + "): " + playable.description);
+        return {ResTagSound, sound.id, Mode(sound.encryption), std::move(playable.wave)};
     }
 
 private:

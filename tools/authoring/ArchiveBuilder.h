@@ -15,8 +15,11 @@
 //    saver's decoder refuses is refused here rather than shown as nothing;
 //    either way a picture over the memory a picture may take
 //    (MaximumPictureBytes) is refused, since the saver would not show it;
-//  - "SSWv" id: each sound file's bytes exactly as they are, once
-//    CheckWaveFile has accepted them.
+//  - "SSWv" id: each sound as the saver plays it (SoundSource.h): a WAV file
+//    that CheckWaveFile accepts, byte for byte; other WAV forms, and FLAC,
+//    Ogg Vorbis and MP3 where this build has libsndfile, converted to 16-bit
+//    PCM (more than two channels mixed down to stereo, a rate above the
+//    device's resampled); the progress line says which.
 // Each entry gets its own encryption mode or the archive's default; the
 // archive options (block code included) come from ManifestArchiveOptions.
 //
