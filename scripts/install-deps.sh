@@ -24,7 +24,7 @@ set -euo pipefail
 
 declare -A group_packages=(
   [build]="g++ make cmake pkg-config
-           zlib1g-dev libjpeg62-turbo-dev libfreetype-dev libfontconfig-dev libsdl2-dev libx11-dev libxext-dev libtomlplusplus-dev libsndfile1-dev
+           zlib1g-dev libjpeg62-turbo-dev libexif-dev libfreetype-dev libfontconfig-dev libsdl2-dev libx11-dev libxext-dev libtomlplusplus-dev libsndfile1-dev
            libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
            fonts-ipafont-gothic"
   [test]="xvfb xdotool imagemagick wine64 xscreensaver groff-base libxml2-utils"
