@@ -163,6 +163,19 @@ std::vector<uint8_t> GradientBgr(int width, int height)
     return bgr;
 }
 
+std::vector<uint8_t> SmoothBgr(int width, int height)
+{
+    std::vector<uint8_t> bgr;
+    bgr.reserve(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            bgr.push_back(static_cast<uint8_t>(40 + x * 150 / width));
+            bgr.push_back(static_cast<uint8_t>(30 + y * 180 / height));
+            bgr.push_back(static_cast<uint8_t>(200 - (x + y) * 100 / (width + height)));
+        }
+    return bgr;
+}
+
 void SetJpegFrameSize(std::vector<uint8_t>& jpeg, uint16_t width, uint16_t height)
 {
     for (size_t k = 2; k + 9 <= jpeg.size(); ++k) {

@@ -38,5 +38,9 @@ DecodedJpeg DecodeTestJpeg(const std::vector<uint8_t>& jpeg);
 // A smooth colour picture with some edges (blue, green, red per pixel).
 std::vector<uint8_t> GradientBgr(int width, int height);
 
+// A picture without edges (blue, green, red per pixel): what JPEG keeps
+// best, for checks of how close a decode comes to its source.
+std::vector<uint8_t> SmoothBgr(int width, int height);
+
 // Rewrites the frame size in the first SOFn marker (throws when there is none).
 void SetJpegFrameSize(std::vector<uint8_t>& jpeg, uint16_t width, uint16_t height);

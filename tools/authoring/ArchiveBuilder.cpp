@@ -9,12 +9,16 @@
 #include "sound/WaveFormat.h"
 #include "tools/authoring/ArchiveVerifier.h"
 #include "tools/authoring/InformationBlock.h"
+#include "tools/authoring/ParallelWork.h"
 #include "tools/authoring/PictureEntryWriter.h"
 #include "tools/authoring/PictureSource.h"
 #include "tools/authoring/ScenarioText.h"
 #include "tools/authoring/SoundSource.h"
 
+#include <atomic>
 #include <cerrno>
+#include <exception>
+#include <mutex>
 #include <fstream>
 #include <string_view>
 #include <system_error>
@@ -65,19 +69,33 @@ bool IsFrameMarker(uint8_t marker)
     return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
 }
 
+std::string SizeText(PictureSize size)
+{
+    return std::to_string(size.width) + " x " + std::to_string(size.height);
+}
+
+std::string PhotoDescription(const PreparedPhoto& photo, int quality)
+{
+    if (photo.keptAsIs) return "photo, " + SizeText(photo.size) + ", the JPEG kept as it is";
+    std::string text = "photo, ";
+    if (photo.orientation != PhotoOrientation::Upright) text += "turned upright, ";
+    if (photo.size != photo.upright) text += SizeText(photo.upright) + " shrunk to ";
+    return text + SizeText(photo.size) + ", JPEG quality " + std::to_string(quality);
+}
+
 // Makes the entries of one manifest; keeps the manifest's name and folder
 // for messages.
 class EntryMaker {
 public:
-    EntryMaker(const Manifest& manifest, const ArchiveBuildProgress& progress)
-        : manifest_(manifest), progress_(progress), manifestName_(Utf8FromPath(manifest.path))
+    EntryMaker(const Manifest& manifest, const ArchiveBuildOptions& options)
+        : manifest_(manifest), options_(options), manifestName_(Utf8FromPath(manifest.path))
     {
     }
 
-    ArchiveEntrySource Scenario(const ManifestScenario& scenario) const
+    ArchiveEntrySource Scenario(const ManifestScenario& scenario, ArchiveBuildStep& step) const
     {
         const std::string shown = Shown(scenario.file);
-        Report("scenario (" + shown + ")");
+        step.entry = "scenario (" + shown + ")";
         const std::vector<uint8_t> bytes = Read(scenario.file, scenario.line.number, "scenario");
         std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
         // Editors on Windows like to start UTF-8 files with a byte-order mark.
@@ -94,9 +112,9 @@ public:
         return {ResTagScenario, 1000, Mode(scenario.encryption), std::move(data)};
     }
 
-    ArchiveEntrySource Information(const ManifestInformation& information) const
+    ArchiveEntrySource Information(const ManifestInformation& information, ArchiveBuildStep& step) const
     {
-        Report("information");
+        step.entry = "information";
         try {
             const auto block = BuildInformationBlock(information.texts);
             return {ResTagInformation, SSInfoEntryId, Mode(information.encryption),
@@ -106,18 +124,19 @@ public:
         }
     }
 
-    ArchiveEntrySource Picture(const ManifestPicture& picture) const
+    ArchiveEntrySource Picture(const ManifestPicture& picture, ArchiveBuildStep& step) const
     {
         const std::string label = "picture " + std::to_string(picture.id);
         const std::string shown = Shown(picture.file);
-        Report(label + " (" + shown + "): " + StorageName(picture.storage) + ", " + std::to_string(picture.depth) +
-               " bits");
-        const std::vector<uint8_t> bytes = Read(picture.file, picture.line.number, label);
+        step.entry = label + " (" + shown + ")";
+        step.detail = std::string(StorageName(picture.storage)) + ", " + std::to_string(picture.depth) + " bits";
         // Problems of the file's content name the file first, then the entry.
         const std::string context = " (" + label + " at " + Where(picture.line.number) + ")";
         const auto contentError = [&](const std::string& reason) {
             return ArchiveBuildError(shown + ": " + reason + context);
         };
+        if (picture.photo) return Photo(picture, step, contentError);
+        const std::vector<uint8_t> bytes = Read(picture.file, picture.line.number, label);
 
         std::vector<uint8_t> entry;
         if (picture.storage == PictureStorage::Jpeg) {
@@ -130,7 +149,14 @@ public:
                 throw contentError(error.what());
             }
             if (!PictureWithinMemoryLimit(size.width, size.height))
-                throw contentError(PictureTooLargeReason(picture.id, size.width, size.height));
+                throw contentError(PictureTooLargeReason(picture.id, size.width, size.height) +
+                                   "; storage \"photo\" shrinks it to fit");
+            if (const PhotoOrientation orientation = PictureFileOrientation(bytes);
+                orientation != PhotoOrientation::Upright)
+                Warn(shown, "its Exif data says it must be turned (orientation " +
+                                            std::to_string(static_cast<int>(orientation)) +
+                                            "), but storage \"jpeg\" keeps it as it is, so the saver shows it "
+                                            "turned; storage \"photo\" turns it upright" + context);
             // The stream goes into the archive untouched, so this decoding
             // only proves that the saver's decoder will take it.
             RgbaImage decoded;
@@ -153,10 +179,11 @@ public:
                 conversion.palette = picture.palette == PicturePalette::Grey ? PaletteChoice::Grey : PaletteChoice::Quantise;
                 conversion.dithering = Dithering::None;
                 conversion.background = 0;  // the viewer's window is black
-                const RgbaImage image = DecodePictureSource(bytes);
+                const RgbaImage image = LoadUprightPicture(bytes, picture.maxSize);
                 if (!PictureWithinMemoryLimit(static_cast<uint64_t>(image.width), static_cast<uint64_t>(image.height)))
                     throw contentError(PictureTooLargeReason(picture.id, static_cast<uint32_t>(image.width),
-                                                             static_cast<uint32_t>(image.height)));
+                                                             static_cast<uint32_t>(image.height)) +
+                                       "; a max-size such as \"3840x2160\" shrinks it to fit");
                 converted = ConvertPicture(image, conversion);
             } catch (const PictureSourceError& error) {
                 throw contentError(error.what());
@@ -171,10 +198,11 @@ public:
         return {ResTagPicture, picture.id, Mode(picture.encryption), std::move(entry)};
     }
 
-    ArchiveEntrySource Sound(const ManifestSound& sound) const
+    ArchiveEntrySource Sound(const ManifestSound& sound, ArchiveBuildStep& step) const
     {
         const std::string label = "sound " + std::to_string(sound.id);
         const std::string shown = Shown(sound.file);
+        step.entry = label + " (" + shown + ")";
         const std::vector<uint8_t> bytes = Read(sound.file, sound.line.number, label);
         PlayableSound playable;
         try {
@@ -182,11 +210,37 @@ public:
         } catch (const ArchiveBuildError& error) {
             throw ArchiveBuildError(shown + ": " + error.what() + " (" + label + " at " + Where(sound.line.number) + ")");
         }
-        Report(label + " (" + shown + "): " + playable.description);
+        step.detail = playable.description;
         return {ResTagSound, sound.id, Mode(sound.encryption), std::move(playable.wave)};
     }
 
 private:
+    template <typename ContentError>
+    ArchiveEntrySource Photo(const ManifestPicture& picture, ArchiveBuildStep& step,
+                             const ContentError& contentError) const
+    {
+        const PreparedPhotoKey key{picture.file.resolved, picture.maxSize, picture.quality};
+        PreparedPhoto made;
+        const PreparedPhoto* photo = nullptr;
+        if (options_.preparedPhotos != nullptr) {
+            if (const auto found = options_.preparedPhotos->find(key); found != options_.preparedPhotos->end())
+                photo = &found->second;
+        }
+        if (photo == nullptr) {
+            const std::vector<uint8_t> bytes = Read(picture.file, picture.line.number, "picture " + std::to_string(picture.id));
+            try {
+                made = PreparePhoto(bytes, PhotoOptions{picture.maxSize, picture.quality});
+            } catch (const PictureSourceError& error) {
+                throw contentError(error.what());
+            }
+            photo = &made;
+        }
+        step.detail = PhotoDescription(*photo, picture.quality);
+        const PictureEntryFields fields = PictureFieldsFor(24, static_cast<uint32_t>(photo->size.width),
+                                                           static_cast<uint32_t>(photo->size.height), PictureStorage::Jpeg);
+        return {ResTagPicture, picture.id, Mode(picture.encryption), BuildPictureEntry(fields, {}, photo->jpeg)};
+    }
+
     std::string Where(int line) const
     {
         return line > 0 ? manifestName_ + ":" + std::to_string(line) : manifestName_;
@@ -197,6 +251,10 @@ private:
     // A file that cannot be read is the manifest's fault: it names it.
     std::vector<uint8_t> Read(const ManifestFile& file, int line, const std::string& label) const
     {
+        if (options_.filesInMemory != nullptr) {
+            if (const auto found = options_.filesInMemory->find(file.resolved); found != options_.filesInMemory->end())
+                return std::vector<uint8_t>(found->second.begin(), found->second.end());
+        }
         try {
             return ReadSourceFile(file.resolved, Shown(file));
         } catch (const ArchiveBuildError& error) {
@@ -209,34 +267,68 @@ private:
         return static_cast<int>(manifest_.EncryptionOf(own));
     }
 
-    void Report(const std::string& line) const
+    void Warn(const std::string& file, const std::string& text) const
     {
-        if (progress_) progress_(line);
+        const std::lock_guard lock(warningMutex_);
+        if (options_.warning) options_.warning(file, text);
     }
 
     const Manifest& manifest_;
-    const ArchiveBuildProgress& progress_;
+    const ArchiveBuildOptions& options_;
+    mutable std::mutex warningMutex_;
     std::string manifestName_;
 };
 
 }  // namespace
 
-std::vector<ArchiveEntrySource> BuildManifestEntries(const Manifest& manifest, const ArchiveBuildProgress& progress)
+std::vector<ArchiveEntrySource> BuildManifestEntries(const Manifest& manifest, const ArchiveBuildOptions& options)
 {
-    const EntryMaker maker(manifest, progress);
+    const EntryMaker maker(manifest, options);
+    // The entries in archive order; each is made by one task.
+    std::vector<std::function<ArchiveEntrySource(ArchiveBuildStep&)>> tasks;
+    if (manifest.scenario)
+        tasks.push_back([&](ArchiveBuildStep& step) { return maker.Scenario(*manifest.scenario, step); });
+    if (manifest.information)
+        tasks.push_back([&](ArchiveBuildStep& step) { return maker.Information(*manifest.information, step); });
+    for (const ManifestPicture& picture : manifest.pictures)
+        tasks.push_back([&](ArchiveBuildStep& step) { return maker.Picture(picture, step); });
+    for (const ManifestSound& sound : manifest.sounds)
+        tasks.push_back([&](ArchiveBuildStep& step) { return maker.Sound(sound, step); });
+
+    std::vector<std::optional<ArchiveEntrySource>> made(tasks.size());
+    std::vector<std::exception_ptr> failures(tasks.size());
+    std::atomic<bool> failed{false};
+    std::mutex progressMutex;
+    size_t done = 0;
+    RunInParallel(tasks.size(), options.workers, [&](size_t index) {
+        if (failed) return;  // the build fails anyway: no more work
+        ArchiveBuildStep step;
+        try {
+            made[index] = tasks[index](step);
+        } catch (...) {
+            failures[index] = std::current_exception();
+            failed = true;
+            return;
+        }
+        const std::lock_guard lock(progressMutex);
+        step.done = ++done;
+        step.total = tasks.size();
+        if (options.progress) options.progress(step);
+    });
+    // The first failure in archive order, whichever thread met it first.
+    for (const std::exception_ptr& failure : failures)
+        if (failure) std::rethrow_exception(failure);
     std::vector<ArchiveEntrySource> entries;
-    if (manifest.scenario) entries.push_back(maker.Scenario(*manifest.scenario));
-    if (manifest.information) entries.push_back(maker.Information(*manifest.information));
-    for (const ManifestPicture& picture : manifest.pictures) entries.push_back(maker.Picture(picture));
-    for (const ManifestSound& sound : manifest.sounds) entries.push_back(maker.Sound(sound));
+    entries.reserve(made.size());
+    for (std::optional<ArchiveEntrySource>& entry : made) entries.push_back(std::move(*entry));
     return entries;
 }
 
 std::vector<uint8_t> BuildManifestArchive(const Manifest& manifest, const std::vector<uint8_t>& executableImage,
-                                          const ArchiveBuildProgress& progress)
+                                          const ArchiveBuildOptions& options)
 {
     ArchiveWriter writer(ManifestArchiveOptions(manifest.archive));
-    for (ArchiveEntrySource& entry : BuildManifestEntries(manifest, progress)) writer.Add(std::move(entry));
+    for (ArchiveEntrySource& entry : BuildManifestEntries(manifest, options)) writer.Add(std::move(entry));
     try {
         return writer.BuildBehind(executableImage);
     } catch (const std::invalid_argument& error) {

@@ -7,8 +7,10 @@
 //    byte-order mark at its start is skipped;
 //  - "SSIf" 1000: the information block (InformationBlock.h);
 //  - "SGBm" id: each picture. Storage raw, lzss and zlib: the PNG or JPEG
-//    file decoded, converted to the picture's depth (PictureSource.h, no
-//    dithering, black under transparent pixels) and packed. Storage jpeg: the
+//    file decoded, turned upright by the orientation it carries and shrunk to
+//    its max-size (PhotoSource.h), converted to the picture's depth
+//    (PictureSource.h, no dithering, black under transparent pixels) and
+//    packed. Storage photo: PreparePhoto's JPEG stream. Storage jpeg: the
 //    JPEG file's bytes exactly as they are, behind a header whose width and
 //    height come from the file's frame header (SOFn marker) and whose depth
 //    is the manifest's; the file is also decoded once, so that a stream the
@@ -34,14 +36,17 @@
 
 #include "tools/authoring/ArchiveWriter.h"
 #include "tools/authoring/Manifest.h"
+#include "tools/authoring/PhotoSource.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 class ArchiveBuildError : public std::runtime_error {
@@ -49,17 +54,56 @@ public:
     explicit ArchiveBuildError(const std::string& what) : std::runtime_error(what) {}
 };
 
-// Called once before each entry is made, with a line such as
-// "picture 3 (pictures/dawn.png): zlib, 8 bits" (no line end).
-using ArchiveBuildProgress = std::function<void(const std::string& line)>;
+// One entry made.
+struct ArchiveBuildStep {
+    size_t done = 0;     // entries made so far, this one included
+    size_t total = 0;    // entries the manifest asks for
+    std::string entry;   // "picture 3 (pictures/dawn.png)"
+    std::string detail;  // "zlib, 8 bits", "photo, kept as it is", ...
+};
+// Called once after each entry is made, one call at a time (from whichever
+// thread made the entry).
+using ArchiveBuildProgress = std::function<void(const ArchiveBuildStep& step)>;
 
-// Every entry the manifest asks for, read, converted and checked.
-std::vector<ArchiveEntrySource> BuildManifestEntries(const Manifest& manifest, const ArchiveBuildProgress& progress = {});
+// Photos already prepared, by the file and the options they were prepared
+// with, so that a show made from a folder reads and converts each photo once.
+struct PreparedPhotoKey {
+    std::filesystem::path file;  // as the manifest resolves it
+    std::optional<PictureSize> maxSize;
+    int quality = 0;
+    bool operator<(const PreparedPhotoKey& other) const
+    {
+        const auto fields = [](const PreparedPhotoKey& key) {
+            return std::tuple(key.file, key.maxSize.has_value(), key.maxSize ? key.maxSize->width : 0,
+                              key.maxSize ? key.maxSize->height : 0, key.quality);
+        };
+        return fields(*this) < fields(other);
+    }
+};
+using PreparedPhotos = std::map<PreparedPhotoKey, PreparedPhoto>;
+
+struct ArchiveBuildOptions {
+    ArchiveBuildProgress progress;
+    // What is worth telling but does not stop the build (a JPEG kept as it
+    // is although it must be turned), with the file concerned; one call at a time.
+    std::function<void(const std::string& file, const std::string& text)> warning;
+    unsigned workers = 0;  // threads making pictures and sounds; 0: one per core
+    // Source files given as bytes instead of read from disk, by the path the
+    // manifest resolves them to (a show made from a folder keeps its
+    // scenario text in memory).
+    const std::map<std::filesystem::path, std::string>* filesInMemory = nullptr;
+    const PreparedPhotos* preparedPhotos = nullptr;
+};
+
+// Every entry the manifest asks for, read, converted and checked. Pictures
+// and sounds are made on several threads; the entries, and any failure (the
+// first entry's in manifest order), do not depend on how many.
+std::vector<ArchiveEntrySource> BuildManifestEntries(const Manifest& manifest, const ArchiveBuildOptions& options = {});
 
 // The archive bytes: alone (header at offset 0), or behind an executable
 // image. The same manifest and files give the same bytes.
 std::vector<uint8_t> BuildManifestArchive(const Manifest& manifest, const std::vector<uint8_t>& executableImage = {},
-                                          const ArchiveBuildProgress& progress = {});
+                                          const ArchiveBuildOptions& options = {});
 
 // ---------------------------------------------------------------------------
 // The pieces, usable on their own. Their messages (ArchiveBuildError) give

@@ -1,5 +1,6 @@
 #include "tools/authoring/Manifest.h"
 
+#include "imaging/DirectBmpControl.h"
 #include "platform/Utf8Path.h"
 
 #include <toml++/toml.h>
@@ -239,6 +240,19 @@ public:
         return tables;
     }
 
+    // "WxH" (1 to MaximumBufferDimension each) or "none".
+    std::optional<PictureSize> MaxSize(const toml::node& node) const
+    {
+        const std::string wanted = "picture.max-size must be \"WIDTHxHEIGHT\" (such as \"3840x2160\", 1 to " +
+                                   std::to_string(MaximumBufferDimension) + " each) or \"none\"";
+        const toml::value<std::string>* text = node.as_string();
+        if (text == nullptr) Fail(node, wanted + ", not " + TypeName(node.type()));
+        if (text->get() == "none") return std::nullopt;
+        const std::optional<PictureSize> size = ParsePictureSize(text->get());
+        if (!size) Fail(node, wanted + ", not \"" + text->get() + "\"");
+        return size;
+    }
+
     ManifestArchive Archive(const toml::table& table) const
     {
         CheckKeys(table, {"identification", "kind", "key-seed", "block-size", "interleave", "encryption"},
@@ -327,7 +341,8 @@ public:
 
     ManifestPicture Picture(const toml::table& table) const
     {
-        CheckKeys(table, {"id", "file", "storage", "depth", "palette", "encryption"}, "[[picture]]");
+        CheckKeys(table, {"id", "file", "storage", "depth", "palette", "max-size", "quality", "encryption"},
+                  "[[picture]]");
         ManifestPicture picture;
         picture.line.number = LineOf(table.source());
         picture.id = Id(table, "picture.id", "[[picture]]");
@@ -338,15 +353,36 @@ public:
                                          picture.file.given + "\"");
 
         picture.storage = jpegFile ? PictureStorage::Jpeg : PictureStorage::Zlib;
-        if (auto storage = Choice(table, "storage", "picture.storage", StorageNames)) {
+        if (const toml::node* node = table.get("storage"); node != nullptr && node->value<std::string>() == "photo") {
+            picture.photo = true;
+            picture.storage = PictureStorage::Jpeg;
+            picture.maxSize = DefaultPhotoMaxSize;
+        } else if (auto storage = Choice(table, "storage", "picture.storage", StorageNames)) {
             if (*storage == PictureStorage::Jpeg && !jpegFile)
                 Fail(*table.get("storage"), "picture.storage \"jpeg\" keeps a JPEG file's stream: it needs a .jpg "
                                             "or .jpeg file, not \"" + picture.file.given + "\"");
             picture.storage = *storage;
         }
         const bool jpeg = picture.storage == PictureStorage::Jpeg;
+        // A stream kept as it is can be neither turned nor scaled.
+        const bool keptStream = jpeg && !picture.photo;
+
+        if (const toml::node* node = table.get("max-size")) {
+            if (keptStream)
+                Fail(*node, "picture.max-size needs a picture that is decoded: storage \"jpeg\" keeps the file's "
+                            "stream as it is (storage \"photo\" scales a JPEG and stores it as JPEG)");
+            picture.maxSize = MaxSize(*node);
+        }
+        if (const toml::node* node = table.get("quality")) {
+            if (!picture.photo)
+                Fail(*node, "picture.quality is the JPEG quality of storage \"photo\" only");
+            picture.quality = static_cast<int>(*Integer(table, "quality", "picture.quality", 1, 100));
+        }
 
         if (auto depth = Integer(table, "depth", "picture.depth", INT64_MIN, INT64_MAX)) {
+            if (picture.photo && *depth != 24)
+                Fail(*table.get("depth"), "picture.depth of storage \"photo\" is 24 (a JPEG), not " +
+                                              std::to_string(*depth));
             constexpr int64_t Depths[] = {1, 4, 8, 16, 24, 32};
             if (std::find(std::begin(Depths), std::end(Depths), *depth) == std::end(Depths))
                 Fail(*table.get("depth"), "picture.depth must be 1, 4, 8, 16, 24 or 32, not " + std::to_string(*depth));
@@ -572,10 +608,19 @@ std::string WriteManifest(const Manifest& manifest)
         out += "\n[[picture]]\n";
         out += "id = " + std::to_string(picture.id) + "\n";
         out += "file = " + Quote(picture.file.given) + "\n";
-        out += std::string("storage = \"") + StorageName(picture.storage) + "\"\n";
-        out += "depth = " + std::to_string(picture.depth) + "\n";
+        if (picture.photo) {
+            out += "storage = \"photo\"\n";
+        } else {
+            out += std::string("storage = \"") + StorageName(picture.storage) + "\"\n";
+            out += "depth = " + std::to_string(picture.depth) + "\n";
+        }
         if (picture.palette != PicturePalette::None)
             out += std::string("palette = \"") + PaletteName(picture.palette) + "\"\n";
+        const std::optional<PictureSize> defaultSize = picture.photo ? std::optional(DefaultPhotoMaxSize) : std::nullopt;
+        if (picture.maxSize != defaultSize)
+            out += "max-size = " + Quote(picture.maxSize ? PictureSizeText(*picture.maxSize) : "none") + "\n";
+        if (picture.photo && picture.quality != DefaultPhotoQuality)
+            out += "quality = " + std::to_string(picture.quality) + "\n";
         WriteEncryption(out, picture.encryption);
     }
 
@@ -586,6 +631,36 @@ std::string WriteManifest(const Manifest& manifest)
         WriteEncryption(out, sound.encryption);
     }
     return out;
+}
+
+std::optional<PictureSize> ParsePictureSize(std::string_view text)
+{
+    const size_t cross = text.find('x');
+    if (cross == std::string_view::npos) return std::nullopt;
+    const auto side = [](std::string_view digits) -> std::optional<int32_t> {
+        if (digits.empty() || digits.size() > 5) return std::nullopt;
+        int32_t value = 0;
+        for (const char c : digits) {
+            if (c < '0' || c > '9') return std::nullopt;
+            value = value * 10 + (c - '0');
+        }
+        if (value < 1 || value > MaximumBufferDimension) return std::nullopt;
+        return value;
+    };
+    const std::optional<int32_t> width = side(text.substr(0, cross));
+    const std::optional<int32_t> height = side(text.substr(cross + 1));
+    if (!width || !height) return std::nullopt;
+    return PictureSize{*width, *height};
+}
+
+std::string PictureSizeText(PictureSize size)
+{
+    return std::to_string(size.width) + "x" + std::to_string(size.height);
+}
+
+std::string TomlString(std::string_view text)
+{
+    return Quote(text);
 }
 
 ArchiveOptions ManifestArchiveOptions(const ManifestArchive& archive)

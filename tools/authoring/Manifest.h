@@ -20,6 +20,7 @@
 
 #include "tools/authoring/ArchiveWriter.h"
 #include "tools/authoring/InformationBlock.h"
+#include "tools/authoring/PhotoTransform.h"
 #include "tools/authoring/PictureEntryWriter.h"
 
 #include <cstdint>
@@ -74,12 +75,26 @@ struct ManifestScenario {
     bool operator==(const ManifestScenario&) const = default;
 };
 
+// Storage "photo": the largest a photo is stored by default (the pictures
+// are shrunk to fit, keeping their aspect ratio), and its JPEG quality when
+// it has to be encoded again.
+inline constexpr PictureSize DefaultPhotoMaxSize{3840, 2160};
+inline constexpr int DefaultPhotoQuality = 90;
+
 struct ManifestPicture {
     uint32_t id = 0;
     ManifestFile file;
     PictureStorage storage = PictureStorage::Zlib;
     int depth = 24;
     PicturePalette palette = PicturePalette::None;  // Quantise or Grey exactly when depth <= 8
+    // Storage "photo" (PhotoSource.h): turned upright, fitted into maxSize and
+    // stored as JPEG (storage is Jpeg, depth 24): the file's own stream when
+    // it needed neither, else encoded again at `quality`.
+    bool photo = false;
+    // Pictures that are decoded (every storage but a kept JPEG stream) are
+    // shrunk to fit into this size, keeping their aspect ratio; none: as they are.
+    std::optional<PictureSize> maxSize;
+    int quality = DefaultPhotoQuality;
     std::optional<EntryEncryption> encryption;
     SourceLine line;
     bool operator==(const ManifestPicture&) const = default;
@@ -138,6 +153,15 @@ std::string WriteManifest(const Manifest& manifest);
 // as shifts; a check word that passes, so the archive may also be appended to
 // an executable).
 ArchiveOptions ManifestArchiveOptions(const ManifestArchive& archive);
+
+// A size as a manifest and the command line write it: "WxH", digits only,
+// 1 to MaximumBufferDimension each.
+std::optional<PictureSize> ParsePictureSize(std::string_view text);
+std::string PictureSizeText(PictureSize size);
+
+// A TOML basic string for text: quotes, backslashes and control characters
+// escaped, everything else (UTF-8 included) as it is.
+std::string TomlString(std::string_view text);
 
 // Names as the manifest writes them: "plain", "head", ...; "raw", "lzss", ...;
 // "quantise", "grey" ("" for None).
