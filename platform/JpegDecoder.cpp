@@ -40,15 +40,31 @@ std::unique_ptr<TBitmap> DecodeJpeg(TStream& stream, const JpegLimits& limits, J
     return sink.Take();
 }
 
-bool JpegFrameAccepted(uint64_t width, uint64_t height, const JpegLimits& limits)
+bool JpegScaleDenominatorAccepted(int scaleDenominator)
 {
+    return scaleDenominator == 1 || scaleDenominator == 2 || scaleDenominator == 4 || scaleDenominator == 8;
+}
+
+int JpegScaleDenominatorFor(int64_t frameWidth, int64_t frameHeight, int64_t neededWidth, int64_t neededHeight)
+{
+    if (frameWidth <= 0 || frameHeight <= 0 || neededWidth <= 0 || neededHeight <= 0) return 1;
+    for (const int denominator : {8, 4, 2})
+        if (frameWidth / denominator >= neededWidth && frameHeight / denominator >= neededHeight) return denominator;
+    return 1;
+}
+
+bool JpegFrameAccepted(uint64_t width, uint64_t height, const JpegLimits& limits, int scaleDenominator)
+{
+    if (!JpegScaleDenominatorAccepted(scaleDenominator)) return false;
     const uint64_t largest = static_cast<uint64_t>(MaximumJpegDimension);
     if (width == 0 || height == 0 || width > largest || height > largest) return false;
     if ((limits.width != 0 || limits.height != 0) &&
         (width != static_cast<uint64_t>(limits.width) || height != static_cast<uint64_t>(limits.height)))
         return false;
     // The output rows of 3 bytes a pixel, padded to 4 bytes as TMemoryBitmap pads them.
-    const uint64_t outputBytes = (width * 3 + 3) / 4 * 4 * height;
+    const uint64_t outputWidth = static_cast<uint64_t>(ScaledJpegSide(static_cast<int64_t>(width), scaleDenominator));
+    const uint64_t outputHeight = static_cast<uint64_t>(ScaledJpegSide(static_cast<int64_t>(height), scaleDenominator));
+    const uint64_t outputBytes = (outputWidth * 3 + 3) / 4 * 4 * outputHeight;
     return limits.maximumBytes == 0 || outputBytes <= limits.maximumBytes;
 }
 

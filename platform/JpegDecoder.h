@@ -15,6 +15,13 @@
 // rather than decoded and cut to size, since it is not the picture the caller
 // described, and its frame size alone would decide what the decoder
 // allocates.
+//
+// DecodeJpegRowsScaled decodes a large photo straight to a half, quarter or
+// eighth of its size. libjpeg scales in its inverse DCT, at a fraction of the
+// full decode's time and memory (each 8 × 8 block becomes 4 × 4, 2 × 2 or one
+// pixel); the WIC build decodes in full and averages blocks of d × d pixels
+// (BlockAveragingRowSink) to the same size: the pixels of the two platforms
+// differ a little more than those of a full decode do.
 #pragma once
 
 #include "platform/TBitmap.h"
@@ -61,14 +68,39 @@ public:
 // true; after false the sink may have had some of them.
 bool DecodeJpegRows(TStream& stream, const JpegLimits& limits, JpegFrameDimensions* frame, JpegRowSink& sink);
 
+// The rows of the frame shrunk by 1/scaleDenominator, which is 1 (the same
+// as DecodeJpegRows), 2, 4 or 8; any other denominator fails. The sink's
+// Begin gets the scaled size, ceil(width / d) × ceil(height / d), as the
+// decoder computes it. The limits' width and height, and *frame, are those of
+// the full frame; maximumBytes bounds the scaled output and the decoder's
+// work (a progressive stream keeps the coefficients of the full frame).
+bool DecodeJpegRowsScaled(TStream& stream, const JpegLimits& limits, int scaleDenominator, JpegFrameDimensions* frame,
+                          JpegRowSink& sink);
+
+// A side of the frame as DecodeJpegRowsScaled delivers it: ceil(side / d).
+constexpr int64_t ScaledJpegSide(int64_t side, int scaleDenominator)
+{
+    return (side + scaleDenominator - 1) / scaleDenominator;
+}
+
+// The largest denominator (1, 2, 4 or 8) whose scaled frame still covers
+// the needed size both ways (the frame is at least d times the needed size
+// each way), so that what remains to shrink is less than half, unless the
+// frame is over 16 times the needed size. 1 for sizes of 0 or less.
+int JpegScaleDenominatorFor(int64_t frameWidth, int64_t frameHeight, int64_t neededWidth, int64_t neededHeight);
+
 // The rows in a top-down 24-bit bitmap.
 std::unique_ptr<TBitmap> DecodeJpeg(TStream& stream, const JpegLimits& limits = {},
                                     JpegFrameDimensions* frame = nullptr);
 
 // The frame-size rules of DecodeJpeg, shared by its implementations: a size
 // of 1 to MaximumJpegDimension each way, the limits' size when they give one,
-// and a 24-bit output bitmap within their byte limit.
-bool JpegFrameAccepted(uint64_t width, uint64_t height, const JpegLimits& limits);
+// and a 24-bit output bitmap (scaled by 1/scaleDenominator) within their
+// byte limit.
+bool JpegFrameAccepted(uint64_t width, uint64_t height, const JpegLimits& limits, int scaleDenominator = 1);
+
+// 1, 2, 4 or 8.
+bool JpegScaleDenominatorAccepted(int scaleDenominator);
 
 // The bytes from the stream's position to its end, for the decoders; null
 // (with *size 0) when there are none or they cannot be held. A stream that

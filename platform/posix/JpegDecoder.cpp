@@ -60,7 +60,7 @@ bool AcceptedColourSpace(J_COLOR_SPACE space)
 }
 
 bool RunDecoder(DecodeJob* job, const unsigned char* data, unsigned long size, const JpegLimits& limits,
-                JpegFrameDimensions* frame, JpegRowSink* sink)
+                int scaleDenominator, JpegFrameDimensions* frame, JpegRowSink* sink)
 {
     if (setjmp(job->jump) != 0) return false;
 
@@ -77,13 +77,16 @@ bool RunDecoder(DecodeJob* job, const unsigned char* data, unsigned long size, c
     if (jpeg_read_header(&job->info, TRUE) != JPEG_HEADER_OK) return false;
     if (frame != nullptr) *frame = {job->info.image_width, job->info.image_height};
     // Refused before any pixel memory is set aside.
-    if (!JpegFrameAccepted(job->info.image_width, job->info.image_height, limits)) return false;
+    if (!JpegFrameAccepted(job->info.image_width, job->info.image_height, limits, scaleDenominator)) return false;
     if (!AcceptedColourSpace(job->info.jpeg_color_space)) return false;
 
     job->info.out_color_space = JCS_EXT_BGR;  // grey inputs come out as grey BGR triples
+    job->info.scale_num = 1;
+    job->info.scale_denom = static_cast<unsigned int>(scaleDenominator);
     if (!jpeg_start_decompress(&job->info)) return false;
-    if (job->info.output_components != 3 || job->info.output_width != job->info.image_width ||
-        job->info.output_height != job->info.image_height)
+    if (job->info.output_components != 3 ||
+        job->info.output_width != ScaledJpegSide(job->info.image_width, scaleDenominator) ||
+        job->info.output_height != ScaledJpegSide(job->info.image_height, scaleDenominator))
         return false;
 
     job->row = NewRow(job->info.output_width);
@@ -106,7 +109,14 @@ bool RunDecoder(DecodeJob* job, const unsigned char* data, unsigned long size, c
 
 bool DecodeJpegRows(TStream& stream, const JpegLimits& limits, JpegFrameDimensions* frame, JpegRowSink& sink)
 {
+    return DecodeJpegRowsScaled(stream, limits, 1, frame, sink);
+}
+
+bool DecodeJpegRowsScaled(TStream& stream, const JpegLimits& limits, int scaleDenominator, JpegFrameDimensions* frame,
+                          JpegRowSink& sink)
+{
     if (frame != nullptr) *frame = {};
+    if (!JpegScaleDenominatorAccepted(scaleDenominator)) return false;
     size_t got = 0;
     const std::unique_ptr<unsigned char[]> bytes = ReadJpegBytes(stream, &got);
     if (!bytes || got > static_cast<size_t>(static_cast<unsigned long>(-1))) return false;
@@ -117,7 +127,8 @@ bool DecodeJpegRows(TStream& stream, const JpegLimits& limits, JpegFrameDimensio
     job->errors.output_message = DropMessage;
     job->info.client_data = job.get();  // kept by jpeg_create_decompress
 
-    const bool decoded = RunDecoder(job.get(), bytes.get(), static_cast<unsigned long>(got), limits, frame, &sink);
+    const bool decoded =
+        RunDecoder(job.get(), bytes.get(), static_cast<unsigned long>(got), limits, scaleDenominator, frame, &sink);
     jpeg_destroy_decompress(&job->info);
     delete[] job->row;
     return decoded;

@@ -2,65 +2,37 @@
 // decoder over the bytes in memory, converted to 24-bit BGR rows, which are
 // fetched a band at a time and handed to the sink row by row.
 //
+// A scaled decode is a full decode whose rows are averaged over blocks on
+// their way to the sink (BlockAveragingRowSink). WIC's own ways were tried
+// under Wine 8 and fall short: the decoder's scaling
+// (IWICBitmapSourceTransform) answers E_NOINTERFACE there, and is not
+// declared by mingw-w64 either; the bitmap scaler takes the Fant mode but
+// picks each block's top-left pixel, which would alias a photo's fine detail.
+//
 // Only the JPEG codec is asked for, so bytes of another format fail as they
 // would with libjpeg. A stream WIC cannot decode whole (damaged data) fails;
 // the libjpeg build may still show the part before the damage.
 #include "platform/JpegDecoder.h"
 
+#include "platform/JpegBlockAverage.h"
 #include "platform/Stream.h"
 
-#include <windows.h>
-#include <objbase.h>
-#include <wincodec.h>
+#include "platform/win32/WicObjects.h"
 
 #include <algorithm>
 #include <new>
 #include <vector>
 
-namespace {
-
-// Releases a COM interface on every exit.
-template <typename Interface>
-class ComRef {
-public:
-    ComRef() = default;
-    ~ComRef()
-    {
-        if (pointer_ != nullptr) pointer_->Release();
-    }
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-
-    Interface** Out() { return &pointer_; }
-    Interface* operator->() const { return pointer_; }
-    Interface* Get() const { return pointer_; }
-
-private:
-    Interface* pointer_ = nullptr;
-};
-
-// COM for the duration of one decode. A thread that already joined another
-// apartment keeps it (RPC_E_CHANGED_MODE): WIC works in either.
-class ComScope {
-public:
-    ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComScope()
-    {
-        if (SUCCEEDED(result_)) CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-    bool Usable() const { return SUCCEEDED(result_) || result_ == RPC_E_CHANGED_MODE; }
-
-private:
-    HRESULT result_;
-};
-
-}  // namespace
-
 bool DecodeJpegRows(TStream& stream, const JpegLimits& limits, JpegFrameDimensions* frame, JpegRowSink& sink)
 {
+    return DecodeJpegRowsScaled(stream, limits, 1, frame, sink);
+}
+
+bool DecodeJpegRowsScaled(TStream& stream, const JpegLimits& limits, int scaleDenominator, JpegFrameDimensions* frame,
+                          JpegRowSink& sink)
+{
     if (frame != nullptr) *frame = {};
+    if (!JpegScaleDenominatorAccepted(scaleDenominator)) return false;
     size_t size = 0;
     const std::unique_ptr<unsigned char[]> bytes = ReadJpegBytes(stream, &size);
     if (!bytes || size > MAXDWORD) return false;
@@ -68,9 +40,7 @@ bool DecodeJpegRows(TStream& stream, const JpegLimits& limits, JpegFrameDimensio
     ComScope com;
     if (!com.Usable()) return false;
     ComRef<IWICImagingFactory> factory;
-    if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                                reinterpret_cast<void**>(factory.Out()))))
-        return false;
+    if (!CreateWicFactory(factory)) return false;
     ComRef<IWICStream> input;
     if (FAILED(factory->CreateStream(input.Out())) ||
         FAILED(input->InitializeFromMemory(bytes.get(), static_cast<DWORD>(size))))
@@ -87,7 +57,7 @@ bool DecodeJpegRows(TStream& stream, const JpegLimits& limits, JpegFrameDimensio
     // cannot be bounded from here; only the output is.
     if (FAILED(frameDecoder->GetSize(&width, &height))) return false;
     if (frame != nullptr) *frame = {width, height};
-    if (!JpegFrameAccepted(width, height, limits)) return false;
+    if (!JpegFrameAccepted(width, height, limits, scaleDenominator)) return false;
     ComRef<IWICFormatConverter> converter;
     if (FAILED(factory->CreateFormatConverter(converter.Out())) ||
         FAILED(converter->Initialize(frameDecoder.Get(), GUID_WICPixelFormat24bppBGR, WICBitmapDitherTypeNone, nullptr, 0.0,
@@ -103,13 +73,15 @@ bool DecodeJpegRows(TStream& stream, const JpegLimits& limits, JpegFrameDimensio
     } catch (...) {
         return false;
     }
-    if (!sink.Begin(static_cast<INT>(width), static_cast<INT>(height))) return false;
+    BlockAveragingRowSink averaging(sink, scaleDenominator);
+    JpegRowSink& receiver = scaleDenominator == 1 ? sink : averaging;
+    if (!receiver.Begin(static_cast<INT>(width), static_cast<INT>(height))) return false;
     for (UINT first = 0; first < height; first += BandRows) {
         const UINT rows = std::min(BandRows, height - first);
         const WICRect rect{0, static_cast<INT>(first), static_cast<INT>(width), static_cast<INT>(rows)};
         if (FAILED(converter->CopyPixels(&rect, stride, stride * rows, band.data()))) return false;
         for (UINT row = 0; row < rows; ++row)
-            if (!sink.Row(static_cast<int32_t>(first + row), band.data() + static_cast<size_t>(stride) * row))
+            if (!receiver.Row(static_cast<int32_t>(first + row), band.data() + static_cast<size_t>(stride) * row))
                 return false;
     }
     return true;

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <tuple>
 #include <vector>
@@ -99,6 +100,136 @@ TEST(JpegDecoderTest, DecodesFromTheStreamsCurrentPosition)
     const DecodedJpeg reference = DecodeTestJpeg(jpeg);
     for (int y = 0; y < height; ++y)
         EXPECT_EQ(0, std::memcmp(bitmap->ScanLine(y), reference.bgr.data() + 3 * width * y, 3 * width)) << y;
+}
+
+// Scaled decoding: what the sink is told and given.
+class RecordingSink final : public JpegRowSink {
+public:
+    bool Begin(int32_t width, int32_t height) noexcept override
+    {
+        width_ = width;
+        height_ = height;
+        bgr_.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 3, 0);
+        return true;
+    }
+    bool Row(int32_t y, const uint8_t* bgr) noexcept override
+    {
+        if (y != rows_ || y >= height_) return false;
+        std::memcpy(bgr_.data() + static_cast<size_t>(y) * width_ * 3, bgr, static_cast<size_t>(width_) * 3);
+        ++rows_;
+        return true;
+    }
+    int32_t width_ = -1, height_ = -1, rows_ = 0;
+    Bytes bgr_;
+};
+
+bool DecodeScaled(const Bytes& jpeg, int denominator, RecordingSink& sink, const JpegLimits& limits = {},
+                  JpegFrameDimensions* frame = nullptr)
+{
+    TBytesStream stream(jpeg.data(), static_cast<int64_t>(jpeg.size()));
+    return DecodeJpegRowsScaled(stream, limits, denominator, frame, sink);
+}
+
+TEST(JpegDecoderTest, ScaledSizesRoundUp)
+{
+    for (const auto& [width, height] : {std::pair{61, 37}, std::pair{1, 1}, std::pair{9, 17}, std::pair{64, 48}}) {
+        const Bytes jpeg = EncodeTestJpeg(width, height, GradientBgr(width, height));
+        for (const int denominator : {1, 2, 4, 8}) {
+            SCOPED_TRACE(testing::Message() << width << " x " << height << " / " << denominator);
+            RecordingSink sink;
+            JpegFrameDimensions frame;
+            ASSERT_TRUE(DecodeScaled(jpeg, denominator, sink, {}, &frame));
+            EXPECT_EQ(sink.width_, (width + denominator - 1) / denominator);
+            EXPECT_EQ(sink.height_, (height + denominator - 1) / denominator);
+            EXPECT_EQ(sink.rows_, sink.height_);
+            EXPECT_EQ(frame.width, width);
+            EXPECT_EQ(frame.height, height);
+        }
+    }
+}
+
+// Denominator 1 is the ordinary decode, pixel for pixel; a scaled decode is
+// close to the ordinary one averaged over d × d blocks (on a smooth picture:
+// DCT scaling and averaging part ways at edges).
+TEST(JpegDecoderTest, ScaledPixelsAreAShrinkOfTheFullDecode)
+{
+    const int width = 96, height = 64;
+    const Bytes jpeg = EncodeTestJpeg(width, height, SmoothBgr(width, height));
+    const DecodedJpeg full = DecodeTestJpeg(jpeg);
+    RecordingSink whole;
+    ASSERT_TRUE(DecodeScaled(jpeg, 1, whole));
+    EXPECT_EQ(whole.bgr_, full.bgr);
+
+    for (const int d : {2, 4, 8}) {
+        SCOPED_TRACE(d);
+        RecordingSink sink;
+        ASSERT_TRUE(DecodeScaled(jpeg, d, sink));
+        long long difference = 0;
+        for (int y = 0; y < height / d; ++y)
+            for (int x = 0; x < width / d; ++x)
+                for (int c = 0; c < 3; ++c) {
+                    int sum = 0;
+                    for (int j = 0; j < d; ++j)
+                        for (int i = 0; i < d; ++i)
+                            sum += full.bgr[(static_cast<size_t>(y * d + j) * width + x * d + i) * 3 + c];
+                    const int mean = (sum + d * d / 2) / (d * d);
+                    difference += std::abs(mean - sink.bgr_[(static_cast<size_t>(y) * sink.width_ + x) * 3 + c]);
+                }
+        EXPECT_LT(static_cast<double>(difference) / (3.0 * (width / d) * (height / d)), 2.0);
+    }
+}
+
+// The size limits are the full frame's; the byte limit is the scaled
+// output's.
+TEST(JpegDecoderTest, ScaledLimits)
+{
+    const Bytes jpeg = EncodeTestJpeg(40, 30, GradientBgr(40, 30));
+    const uint64_t halfOutputBytes = 60 * 15;  // 20 pixels of 3 bytes, 15 rows
+    struct Case {
+        const char* name;
+        int denominator;
+        JpegLimits limits;
+        bool decodes;
+    };
+    const Case cases[] = {
+        {"the full frame's size", 2, {40, 30, 0}, true},
+        {"the scaled size", 2, {20, 15, 0}, false},
+        {"the scaled output exactly", 2, {0, 0, halfOutputBytes}, true},
+        {"a byte less", 2, {0, 0, halfOutputBytes - 1}, false},
+        {"denominator 0", 0, {}, false},
+        {"denominator 3", 3, {}, false},
+        {"denominator 16", 16, {}, false},
+        {"denominator -2", -2, {}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingSink sink;
+        JpegFrameDimensions frame;
+        EXPECT_EQ(DecodeScaled(jpeg, c.denominator, sink, c.limits, &frame), c.decodes);
+        EXPECT_EQ(sink.rows_, c.decodes ? 15 : 0);
+    }
+}
+
+TEST(JpegDecoderTest, ScaleDenominatorForANeededSize)
+{
+    struct Case {
+        int64_t frameWidth, frameHeight, neededWidth, neededHeight;
+        int denominator;
+    };
+    const Case cases[] = {
+        {8000, 6000, 3840, 2160, 2},  // 2 × 3840 fits, 4 × 3840 does not
+        {7680, 4320, 3840, 2160, 2},  // exactly twice
+        {7679, 4320, 3840, 2160, 1},  // a column short of twice
+        {3840, 2160, 3840, 2160, 1},
+        {1000, 1000, 3840, 2160, 1},  // smaller than needed
+        {4000, 3000, 500, 375, 8},
+        {4000, 3000, 501, 375, 4},    // a column short of eight times
+        {30720, 300, 3840, 100, 2},   // the narrower way decides
+        {8000, 6000, 0, 2160, 1},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(JpegScaleDenominatorFor(c.frameWidth, c.frameHeight, c.neededWidth, c.neededHeight), c.denominator)
+            << c.frameWidth << " x " << c.frameHeight << " for " << c.neededWidth << " x " << c.neededHeight;
 }
 
 }  // namespace

@@ -663,7 +663,8 @@ TEST_F(PackCommandTest, FailuresNameTheFileAndLeaveNoOutput)
          "notjpeg.jpg: not a JPEG file; storage \"jpeg\" keeps a JPEG stream as it is (picture 1 at manifest.toml:" +
              std::to_string(LineOf(notJpeg, "[[picture]]")) + ")"},
         {"JPEG over the picture memory limit", hugeJpeg, {},
-         "huge.jpg: picture 1 is 8193 x 8192: larger than the 256 MB a picture may take (picture 1 at manifest.toml:" +
+         "huge.jpg: picture 1 is 8193 x 8192: larger than the 256 MB a picture may take; storage \"photo\" "
+         "shrinks it to fit (picture 1 at manifest.toml:" +
              std::to_string(LineOf(hugeJpeg, "[[picture]]")) + ")"},
         {"LZSS cannot pack", noise, {},
          "manifest.toml:" + std::to_string(LineOf(noise, "[[picture]]")) + ": picture 1 (noise.png): LZSS ..."},
@@ -717,7 +718,8 @@ TEST_F(PackCommandTest, CommandLineMistakesAreUsageErrors)
         {{"pack", "manifest.toml", "-o", "a.brsc", "--append-to", "x", "--append-to", "y"}, 2},
         {{"pack", "-o", "a.brsc"}, 2},
         {{"pack", "manifest.toml", "-o"}, 2},
-        {{"pack", "manifest.toml", "-o", "a.brsc", "--quiet"}, 2},
+        {{"pack", "manifest.toml", "-o", "a.brsc", "--loud"}, 2},
+        {{"pack", "manifest.toml", "-o", "a.brsc", "--order", "name"}, 2},  // for a folder of photos only
     };
     for (const Case& c : cases) {
         const RunResult result = Run(c.arguments);
@@ -728,7 +730,8 @@ TEST_F(PackCommandTest, CommandLineMistakesAreUsageErrors)
     EXPECT_FALSE(fs::exists(folder_ / "a.brsc"));
     const RunResult help = Run({"pack", "--help"});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_EQ(help.out.rfind("usage: scrtool pack MANIFEST -o OUT [--append-to EXE]\n", 0), 0u);
+    EXPECT_EQ(help.out.rfind("usage: scrtool pack FOLDER -o OUT [--append-to EXE]", 0), 0u);
+    EXPECT_NE(help.out.find("\n       scrtool pack MANIFEST -o OUT [--append-to EXE]"), std::string::npos);
 
     // An empty manifest is an archive without entries, which the reader opens.
     const RunResult empty = Run({"pack", "manifest.toml", "--output=empty.brsc"});
