@@ -6,7 +6,10 @@
 #     (pack is deterministic: the key comes from the manifest's key seed);
 #   - it unpacks the demo archive into the same files;
 #   - it writes bytes to standard output unchanged (cat, picture and pack
-#     with "-"), with no line ends translated.
+#     with "-"), with no line ends translated;
+#   - the photo seams on WIC (Exif orientation, JPEG encoding, scaled
+#     decoding) pass tests/wine/photo_codecs_check.exe, which holds them to
+#     the Linux suite's fixtures.
 # Needs build/linux (demo archive, its generated project, scrtool) and
 # build/win64; KAMISHIBAI_LINUX_BUILD and KAMISHIBAI_WIN64_BUILD name other
 # build folders of those presets, KAMISHIBAI_WINE_SMOKE_DIR another folder for
@@ -106,4 +109,15 @@ cmp "$out/cat-linux.bin" "$out/cat-windows.bin" || fail "scrtool.exe cat changes
 windows picture "$(winpath "$demo")" 1003 - --format pam >"$out/picture-windows.pam" 2>/dev/null
 "$linux_tool" picture "$demo" 1003 "$out/picture-linux.pam"
 cmp "$out/picture-linux.pam" "$out/picture-windows.pam" || fail "scrtool.exe picture - writes other bytes than the Linux file"
+
+# The photo seams on WIC. Its NOTE lines say where Wine's WIC falls short of
+# Windows' (the encoder ignores its quality).
+photo_check=$win64_build/tests/wine/photo_codecs_check.exe
+[ -f "$photo_check" ] || fail "missing $photo_check (build the win64 preset with its tests)"
+if ! "$wine" "$photo_check" 2>/dev/null | tr -d '\r' >"$out/photo-codecs.txt"; then
+  grep '^FAIL' "$out/photo-codecs.txt" >&2 || true
+  fail "photo_codecs_check.exe failed (see $out/photo-codecs.txt)"
+fi
+grep '^NOTE' "$out/photo-codecs.txt" || true
+tail -1 "$out/photo-codecs.txt"
 echo "Windows scrtool under Wine: verify, play, pack, unpack, cat and picture agree with the Linux build"
