@@ -6,6 +6,7 @@
 
 void WriteArchiveSeeds(const std::filesystem::path& corpusRoot);
 void WriteCodecSeeds(const std::filesystem::path& corpusRoot);
+void WriteExifSeeds(const std::filesystem::path& corpusRoot);
 void WriteIniSeeds(const std::filesystem::path& corpusRoot);
 void WritePictureSeeds(const std::filesystem::path& corpusRoot);
 void WritePngSeeds(const std::filesystem::path& corpusRoot);
@@ -22,6 +23,7 @@ int main(int argc, char** argv)
         const std::filesystem::path root = argv[1];
         WriteArchiveSeeds(root);
         WriteCodecSeeds(root);
+        WriteExifSeeds(root);
         WriteIniSeeds(root);
         WritePictureSeeds(root);
         WritePngSeeds(root);
