@@ -26,6 +26,14 @@
 #include <string>
 #include <vector>
 
+// libsndfile 1.2.0 leaves a Vorbis stream's setup allocated when the stream
+// turns out damaged while it opens (the damaged Ogg case below); that leak is
+// the library's, and the sanitizer build would fail the case for it.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:vorbis_info_init\n";
+}
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -297,7 +305,8 @@ TEST(SoundSourceTest, DamagedWavesAreRefusedWithTheirReason)
 TEST(SoundSourceTest, FilesOfNoSoundKindSayWhatPackTakes)
 {
     const std::string text = "ID is not enough: this is a text file named chime.mp3\n";
-    for (const Bytes& bytes : {Bytes(text.begin(), text.end()), Bytes{}, Bytes{'R', 'I', 'F', 'F'}}) {
+    const Bytes utf16Text = {0xFF, 0xFE, 'h', 0, 'i', 0, '\n', 0};  // starts like an MPEG frame header
+    for (const Bytes& bytes : {Bytes(text.begin(), text.end()), utf16Text, Bytes{}, Bytes{'R', 'I', 'F', 'F'}}) {
         const std::string reason = ReasonFor(bytes);
 #ifdef KAMISHIBAI_HAVE_SNDFILE
         EXPECT_EQ(reason, "not a sound file that pack takes: it takes WAV (RIFF WAVE), FLAC, Ogg Vorbis and MP3 files");

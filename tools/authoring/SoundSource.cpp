@@ -21,7 +21,7 @@ namespace {
 constexpr size_t CanonicalHeaderBytes = 44;
 constexpr uint16_t PlayedBits = 16;
 // Samples of all channels decoded at once: small enough for any channel count.
-constexpr size_t BlockSamples = 1 << 16;
+constexpr size_t BlockSamples = 1 << 14;
 
 #ifdef KAMISHIBAI_HAVE_SNDFILE
 constexpr std::array<std::string_view, 5> Extensions = {".wav", ".flac", ".ogg", ".oga", ".mp3"};
@@ -43,7 +43,9 @@ std::string KindByContent(std::span<const uint8_t> bytes)
     };
     if (startsWith("fLaC")) return "FLAC";
     if (startsWith("OggS")) return "Ogg";
-    if (startsWith("ID3") || (bytes.size() >= 2 && bytes[0] == 0xFF && (bytes[1] & 0xE0) == 0xE0)) return "MP3";
+    // A frame header of layer III: eleven sync bits, then the layer bits 01
+    // (which also keeps UTF-16 text, FF FE, from passing for MP3).
+    if (startsWith("ID3") || (bytes.size() >= 2 && bytes[0] == 0xFF && (bytes[1] & 0xE6) == 0xE2)) return "MP3";
     return "";
 }
 
