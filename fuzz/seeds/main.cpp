@@ -12,6 +12,7 @@ void WritePictureSeeds(const std::filesystem::path& corpusRoot);
 void WritePngSeeds(const std::filesystem::path& corpusRoot);
 void WriteScenarioSeeds(const std::filesystem::path& corpusRoot);
 void WriteSoundSeeds(const std::filesystem::path& corpusRoot);
+void WriteSoundSourceSeeds(const std::filesystem::path& corpusRoot);
 
 int main(int argc, char** argv)
 {
@@ -29,6 +30,7 @@ int main(int argc, char** argv)
         WritePngSeeds(root);
         WriteScenarioSeeds(root);
         WriteSoundSeeds(root);
+        WriteSoundSourceSeeds(root);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "make_fuzz_seeds: %s\n", error.what());
         return 1;
