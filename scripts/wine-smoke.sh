@@ -101,6 +101,37 @@ message=$(windows verify "$(winpath "$named/無い.brsc")" 2>&1 | tr -d '\r' || 
 unset LC_ALL
 echo "a project with Japanese names packed into the same bytes, verified and unpacked"
 
+# A folder of photos dropped on scrtool.exe (Explorer starts it with the
+# folder alone): FOLDER.scr beside the folder, from the kamishibai-bare.scr
+# beside scrtool.exe. Its photos upright as their Exif data asks (WIC reads
+# the orientation), and an upright JPEG that fits stored byte for byte as
+# the Linux build stores it. The folder's name is Japanese.
+bare_saver=$win64_build/shell/win32/kamishibai-bare.scr
+[ -f "$bare_saver" ] || fail "missing $bare_saver (build the win64 preset)"
+photos="$out/写真 2026"
+rm -rf "$photos" "$photos.scr" "$out/package"
+mkdir -p "$photos" "$out/package"
+cp "$windows_tool" "$bare_saver" "$out/package/"
+convert -size 80x60 xc:blue -quality 92 "$photos/a-upright.jpg"
+# 64 x 48, red on the left and green on the right, with orientation 6: seen
+# upright it is 48 x 64, red above green.
+convert -size 64x48 xc:red -size 32x48 xc:green -geometry +32+0 -composite -quality 92 "$photos/b-turned.jpg"
+exiftool -q -n -Orientation=6 -overwrite_original "$photos/b-turned.jpg"
+export LC_ALL=C.UTF-8
+"$wine" "$out/package/scrtool.exe" "$(winpath "$photos")" </dev/null >"$out/dropped.log" 2>&1 ||
+  fail "scrtool.exe with a dropped folder failed: $(tr -d '\r' <"$out/dropped.log" | tail -1)"
+[ -f "$photos.scr" ] || fail "a dropped folder made no $photos.scr: $(tr -d '\r' <"$out/dropped.log" | tail -2)"
+"$linux_tool" verify "$photos.scr" | grep -q ' 0 problems' || fail "$photos.scr does not verify"
+"$linux_tool" picture "$photos.scr" 1001 "$out/dropped-1001.png"
+seen=$(convert "$out/dropped-1001.png" -format '%wx%h %[pixel:p{24,8}] %[pixel:p{24,56}]' info:)
+[[ "$seen" == "48x64 srgb(25"*",0,0) srgb(0,12"* ]] ||
+  fail "the photo with orientation 6 packed on Windows is not upright: $seen (size, above, below)"
+"$linux_tool" pack "$photos" -o "$out/photos-linux.brsc" --quiet
+cmp -s <("$linux_tool" cat "$out/photos-linux.brsc" SGBm 1000) <("$linux_tool" cat "$photos.scr" SGBm 1000) ||
+  fail "the upright JPEG is stored differently by the Windows build"
+unset LC_ALL
+echo "a folder dropped on scrtool.exe made $(basename "$photos").scr, its photos upright"
+
 # Binary data through standard output: an entry, and a picture that no
 # JPEG decoder touches (the two builds' decoders may differ slightly).
 windows cat "$(winpath "$demo")" SGBm 1003 >"$out/cat-windows.bin" 2>/dev/null

@@ -13,3 +13,10 @@ bool StandardErrorIsTerminal()
 {
     return ::isatty(STDERR_FILENO) != 0;
 }
+
+bool ConsoleOpenedForThisProgram()
+{
+    return false;
+}
+
+void WaitForKeyPress() {}

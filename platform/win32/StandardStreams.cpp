@@ -1,5 +1,6 @@
 #include "platform/StandardStreams.h"
 
+#include <conio.h>
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -32,4 +33,19 @@ bool StandardOutputIsTerminal()
 bool StandardErrorIsTerminal()
 {
     return IsConsole(stderr);
+}
+
+bool ConsoleOpenedForThisProgram()
+{
+    // A console shared with no other process was made for this one (a
+    // command prompt would be attached to it as well).
+    DWORD processes[2];
+    return GetConsoleProcessList(processes, 2) == 1;
+}
+
+void WaitForKeyPress()
+{
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    if (input != INVALID_HANDLE_VALUE) FlushConsoleInputBuffer(input);
+    _getch();
 }

@@ -3,6 +3,7 @@
 // statuses are described in ToolSupport.h.
 
 #include "platform/ProgramArguments.h"
+#include "tools/scrtool/DroppedFolder.h"
 #include "tools/scrtool/ToolSupport.h"
 
 #include <algorithm>
@@ -21,13 +22,21 @@ namespace {
 
 void PrintOverview()
 {
-    std::fputs("usage: scrtool COMMAND [ARGUMENTS]\n"
-               "       scrtool help [COMMAND]\n"
+    std::fputs("usage: scrtool COMMAND [ARGUMENTS]\n", stdout);
+    if (DroppedFolderSupported()) std::fputs("       scrtool FOLDER\n", stdout);
+    std::fputs("       scrtool help [COMMAND]\n"
                "       scrtool --version\n"
                "\n"
                "Works with the screen saver's resource archives: side files and programs\n"
-               "with an archive appended to them.\n"
-               "\n"
+               "with an archive appended to them. 'scrtool pack FOLDER' makes a show of\n"
+               "a folder of photos.\n",
+               stdout);
+    if (DroppedFolderSupported())
+        std::fputs("\n"
+                   "'scrtool FOLDER' (or a folder dropped on scrtool.exe) makes FOLDER.scr beside\n"
+                   "the folder: kamishibai-bare.scr with the folder's photos as its show.\n",
+                   stdout);
+    std::fputs("\n"
                "Commands:\n",
                stdout);
     size_t width = 0;
@@ -71,6 +80,11 @@ int Run(const std::vector<std::string>& arguments)
         return Finish(ExitSuccess);
     }
     const ToolCommand* command = FindToolCommand(name);
+    if (!command && IsLoneFolderArgument(arguments)) {
+        if (DroppedFolderSupported()) return Finish(RunDroppedFolder(name));
+        return ReportUsage("", "'" + name + "' is a folder: 'scrtool pack " + name +
+                                   " -o show.brsc' (or --install) makes a show of its photos");
+    }
     if (!command) return ReportUsage("", (name[0] == '-' ? "unknown option '" : "unknown command '") + name + "'");
     return RunCommand(*command, std::vector<std::string>(arguments.begin() + 1, arguments.end()));
 }
