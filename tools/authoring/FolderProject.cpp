@@ -173,20 +173,23 @@ std::string FolderShowName(const std::string& folderName)
     size_t position = 0;
     while (position < folderName.size()) {
         const size_t start = position;
-        std::string piece;
+        // The character as it is, or '_' in its place (assigned, not built
+        // from literals: GCC 12 takes such a copy for an overlapping one).
+        std::string_view piece = "_";
         if (const std::optional<char32_t> character = DecodeUtf8Character(folderName, position)) {
-            piece = folderName.substr(start, position - start);
-            if (*character < 0x20 || !Utf8ToShiftJis(piece).Ok()) piece = "_";
+            const std::string_view bytes = std::string_view(folderName).substr(start, position - start);
+            if (*character >= 0x20 && Utf8ToShiftJis(bytes).Ok()) piece = bytes;
         } else {
             position = start + 1;  // a byte that is not UTF-8
-            piece = "_";
         }
+        std::string longer = name;
+        longer.append(piece);
         try {
-            EncodeInformationText(SSInfoLine::Name, name + piece);
+            EncodeInformationText(SSInfoLine::Name, longer);
         } catch (const InformationBlockError&) {
             break;  // the field is full
         }
-        name += piece;
+        name = std::move(longer);
     }
     return name.empty() ? "photos" : name;
 }

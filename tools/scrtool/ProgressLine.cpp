@@ -5,7 +5,7 @@
 namespace {
 
 // Room on an 80-column terminal for the name, beside the counts and the time.
-constexpr size_t ItemBytes = 40;
+constexpr size_t ItemBytes = 32;
 
 }  // namespace
 
@@ -49,10 +49,14 @@ void ProgressLine::Show(size_t done, size_t total, const std::string& item)
         line += "  about " + RemainingTimeText(static_cast<long long>(elapsed / static_cast<double>(done) *
                                                                       static_cast<double>(total - done) + 0.5)) +
                 " left";
-    // \r back to the start, the line, and \x1B[K to clear what a longer one left.
-    std::fprintf(stderr, "\r%s\x1B[K", line.c_str());
+    // Back to the start of the line, and spaces over what a longer line left
+    // (no terminal escapes: a Windows console may not take them).
+    const size_t length = line.size();
+    if (length < drawnLength_) line.append(drawnLength_ - length, ' ');
+    std::fprintf(stderr, "\r%s", line.c_str());
     std::fflush(stderr);
     drawn_ = true;
+    drawnLength_ = length;
 }
 
 void ProgressLine::Warn(const std::string& where, const std::string& text)
@@ -65,7 +69,8 @@ void ProgressLine::Warn(const std::string& where, const std::string& text)
 void ProgressLine::Clear()
 {
     if (!drawn_) return;
-    std::fprintf(stderr, "\r\x1B[K");
+    std::fprintf(stderr, "\r%s\r", std::string(drawnLength_, ' ').c_str());
     std::fflush(stderr);
     drawn_ = false;
+    drawnLength_ = 0;
 }

@@ -30,6 +30,7 @@ private:
     std::string command_;
     bool shown_;
     bool drawn_ = false;
+    size_t drawnLength_ = 0;
     std::chrono::steady_clock::time_point start_;
 };
 
