@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Builds the packages and checks each one as a user gets it:
 #   - the .deb (the Linux saver with the demo inside, also as an xscreensaver
-#     hack; scrtool with its manual page and bash completion; the authors'
-#     references and example) from the linux preset's build, then unpacked
-#     into a scratch folder (dpkg -x, nothing is installed on this machine),
-#     where the programs must run (packaging/tests/deb-test.sh);
+#     hack, with its manual page kamishibai(6); scrtool with its manual page
+#     and bash completion; the authors' references and example) from the
+#     linux preset's build, then unpacked into a scratch folder (dpkg -x,
+#     nothing is installed on this machine), where the programs must run
+#     (packaging/tests/deb-test.sh);
 #   - the .zip for Windows (kamishibai.scr, kamishibai-bare.scr, scrtool.exe,
-#     README.txt) from the win64 preset's build, then unpacked and checked
-#     (packaging/tests/zip-test.sh).
+#     README.txt, the authors' references in docs\ and the example in
+#     examples\minimal\) from the win64 preset's build, then unpacked and
+#     checked (packaging/tests/zip-test.sh).
 #
 #   scripts/package.sh [deb] [zip] [--linux-build DIR] [--win64-build DIR]
 #

@@ -3,12 +3,15 @@
 # files unpacked into a scratch folder (dpkg -x: nothing is installed on
 # this machine), where the installed programs must run from that folder:
 # scrtool says its version, the saver still carries its demo archive after
-# stripping, and the manual page and bash completion know every command the
-# installed scrtool lists.
+# stripping, the manual page and bash completion know every command the
+# installed scrtool lists, the saver's page kamishibai(6) is there with its
+# files, and the installed example packs and speaks of installed paths.
 #
 #   deb-test.sh PACKAGE.deb
 set -uo pipefail
 deb=$(realpath "$1")
+# shellcheck source=example-checks.sh
+source "$(dirname "$0")/example-checks.sh"
 failures=0
 fail() {
   echo "FAIL: $*" >&2
@@ -47,12 +50,15 @@ scrtool=$root/usr/bin/scrtool
 saver=$root/usr/bin/kamishibai
 hack=$root/usr/libexec/xscreensaver/kamishibai
 man_page=$root/usr/share/man/man1/scrtool.1.gz
+saver_page=$root/usr/share/man/man6/kamishibai.6.gz
+example=$root/usr/share/doc/kamishibai/examples/minimal
 completion=$root/usr/share/bash-completion/completions/scrtool
 for file in "$scrtool" "$saver" "$hack"; do
   [ -x "$file" ] || fail "${file#"$root"} is not there as a program"
 done
-for file in "$man_page" "$completion" "$root/usr/share/xscreensaver/config/kamishibai.xml" \
-            "$root/usr/share/doc/kamishibai/manifest.md" "$root/usr/share/doc/kamishibai/examples/minimal/manifest.toml"; do
+for file in "$man_page" "$saver_page" "$completion" "$root/usr/share/xscreensaver/config/kamishibai.xml" \
+            "$root/usr/share/doc/kamishibai/manifest.md" "$root/usr/share/doc/kamishibai/scenario-text.md" \
+            "$example/manifest.toml" "$example/README.md"; do
   [ -f "$file" ] || fail "${file#"$root"} is not in the package"
 done
 [ $failures -eq 0 ] || { echo "$failures check(s) of $deb failed" >&2; exit 1; }
@@ -94,10 +100,23 @@ for command in "${commands[@]}"; do
   [[ " $offered " == *" $command "* ]] || fail "the completion does not offer '$command'"
 done
 
+# The saver's page (saver-manpage-test.sh checks it word for word against
+# the help at build time): whole, and naming the files the saver reads.
+gzip -t "$saver_page" || fail "${saver_page#"$root"} is not a whole gzip file"
+saver_page_text=$(gzip -dc "$saver_page")
+[[ $saver_page_text == *".TH KAMISHIBAI 6 "* ]] || fail "${saver_page#"$root"} has no manual page header"
+for file in kamishibai/show.brsc kamishibai/kt5_scr2.ini SC_TEST.brsc; do
+  [[ $saver_page_text == *"$file"* ]] || fail "${saver_page#"$root"} does not name $file"
+done
+
+check_example "$example" "$scrtool" "$root/example-check"
+[[ $(<"$example/README.md") == *"/usr/share/doc/kamishibai/examples/minimal"* ]] ||
+  fail "${example#"$root"}/README.md does not say where the example is installed"
+
 if [ $failures -gt 0 ]; then
   echo "$failures check(s) of $deb failed" >&2
   exit 1
 fi
 echo "$(basename "$deb"): $package $version, $(dpkg-deb -c "$deb" | grep -vc '/$') files; programs run from the" \
-     "unpacked package; manual page and completion cover ${#commands[@]} commands"
+     "unpacked package; manual pages, completion (${#commands[@]} commands) and the example checked"
 echo "  Depends: $depends"
