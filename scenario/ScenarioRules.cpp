@@ -125,10 +125,17 @@ int RandomJumpCandidates(const ScenarioRecord& record)
     return count == 0 ? 1 : count;
 }
 
+uint64_t MixedDraw(int32_t draw)
+{
+    uint64_t z = static_cast<uint64_t>(static_cast<int64_t>(draw));
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
 int32_t DrawBelow(SubtractiveRandom& random, int32_t n)
 {
-    const int32_t r = random.Draw() % n;
-    return r < 0 ? r + n : r;
+    return static_cast<int32_t>(MixedDraw(random.Draw()) % static_cast<uint64_t>(n));
 }
 
 int16_t RandomJumpTarget(const ScenarioRecord& record, size_t recordCount, SubtractiveRandom& random)

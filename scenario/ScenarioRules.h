@@ -12,8 +12,18 @@
 // Scenarios come from archives and are not trusted: CheckScenario refuses
 // flagged slots outside the tables, so that the replacement never reads
 // outside them; jump targets below 0 go to record 0 like those past the end;
-// a random jump over 0 candidates takes the first; a draw of the random
-// generator is used as a non-negative number, whatever the generator's seed.
+// a random jump over 0 candidates takes the first.
+//
+// Random choices: every value the generator gives is a linear function of
+// its seed modulo 10^9, so a draw taken modulo n for any n dividing 10^9
+// (2, 4, 5, 10, ...) would depend only on the seed's last digits: a two-way
+// jump would follow one of just two paths whatever the seed, and clock seeds
+// a few milliseconds apart would open with the same picture. Each draw is
+// therefore mixed (SplitMix64's finalizer) before it is reduced, so that
+// every digit of the seed counts. The mixing takes no draws of its own and
+// leaves the generator alone: a seed still gives one reproducible show, and
+// the archive's key and check word, which use the generator directly, are
+// not affected.
 #pragma once
 
 #include "scenario/ScenarioRecord.h"
@@ -55,7 +65,12 @@ int16_t RandomJumpTarget(const ScenarioRecord& record, size_t recordCount, Subtr
 // first 0.
 int ShowPictureSoundCandidates(const ScenarioRecord& record);
 
-// A draw of the generator reduced to [0, n), n > 0.
+// A draw of the generator with its bits spread over 64: the draw as an
+// unsigned 64-bit number (a negative one wraps, as the conversion does) put
+// through SplitMix64's finalizer. Defined for every 32-bit value.
+uint64_t MixedDraw(int32_t draw);
+
+// One draw of the generator, mixed, reduced to [0, n); n > 0.
 int32_t DrawBelow(SubtractiveRandom& random, int32_t n);
 
 // Permutes the ShowPicture records among the positions they occupy: two

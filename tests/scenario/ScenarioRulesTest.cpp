@@ -124,7 +124,7 @@ TEST(RandomJump, ChoosesByOneDrawOfTheGenerator)
     const ScenarioRecord record = RandomJumpRecord(3, {6, 21, 36});
     std::set<int16_t> seen;
     for (int i = 0; i < 60; ++i) {
-        const int16_t expected = record.Values[static_cast<size_t>(twin.Draw() % 3)];
+        const int16_t expected = record.Values[static_cast<size_t>(MixedDraw(twin.Draw()) % 3)];
         const int16_t target = RandomJumpTarget(record, 51, random);
         ASSERT_EQ(target, expected) << i;
         seen.insert(target);
@@ -171,7 +171,8 @@ std::vector<ScenarioRecord> ShuffledByHand(const std::vector<ScenarioRecord>& re
     const auto n = static_cast<int32_t>(numbers.size());
     std::vector<size_t> order = numbers;
     for (int pass = 0; pass < 2; ++pass)
-        for (int32_t j = 0; j < n; ++j) std::swap(order[size_t(j)], order[size_t(random.Draw() % n)]);
+        for (int32_t j = 0; j < n; ++j)
+            std::swap(order[size_t(j)], order[size_t(MixedDraw(random.Draw()) % uint64_t(n))]);
     std::vector<ScenarioRecord> result = records;
     for (size_t k = 0; k < numbers.size(); ++k) result[order[k]] = records[numbers[k]];
     return result;
