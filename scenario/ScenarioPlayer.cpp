@@ -2,6 +2,7 @@
 
 #include "imaging/PlacePicture.h"
 #include "scenario/TextBanner.h"
+#include "settings/DisplayTexts.h"
 #include "sound/WaveVolume.h"
 
 #include <cmath>
@@ -123,13 +124,14 @@ bool ScenarioPlayer::LoadScenario()
 
 void ScenarioPlayer::MakeBanner()
 {
+    const std::string_view message = TextIn(DisplayText::MissingDataBanner, setup_.language);
     if (services_.text != nullptr) {
-        TextBanner = MakeTextBanner(setup_.width, setup_.formColour, setup_.fontColour, *services_.text);
+        TextBanner = MakeTextBanner(message, setup_.width, setup_.formColour, setup_.fontColour, *services_.text);
         return;
     }
     // Without a renderer the banner is an empty box of the form's colour.
     const std::unique_ptr<TextRenderer> none = MakeTextRenderer(std::span<const std::string>());
-    TextBanner = MakeTextBanner(setup_.width, setup_.formColour, setup_.fontColour, *none);
+    TextBanner = MakeTextBanner(message, setup_.width, setup_.formColour, setup_.fontColour, *none);
 }
 
 bool ScenarioPlayer::PrepareBuffers()

@@ -28,6 +28,7 @@
 #include "platform/Clock.h"
 #include "platform/TBitmap.h"
 #include "platform/TextRenderer.h"
+#include "platform/UserLanguage.h"
 #include "platform/WindowCanvas.h"
 #include "scenario/ScenarioRecord.h"
 #include "scenario/ScenarioRules.h"
@@ -85,6 +86,7 @@ struct ViewerSetup {
     uint32_t formColour = 0x00000000;  // window colours: black form, white font
     uint32_t fontColour = 0x00FFFFFF;
     int32_t fontHeight = -12;
+    UserLanguage language = CurrentUserLanguage();  // of the banner's message
 };
 
 // The interval of a step while a transition runs.

@@ -1,5 +1,6 @@
 // TextBanner: the bitmap with the message that the viewer lets drift over
-// the screen when no scenario could be loaded.
+// the screen when no scenario could be loaded. The message is the caller's,
+// in the user's language (DisplayText::MissingDataBanner).
 //
 // MakeTextBanner first picks the font size against a bitmap of BannerLimit
 // width (half the client width, rounded down, but at most 480 pixels: 320
@@ -31,9 +32,6 @@
 #include <memory>
 #include <string_view>
 
-// "The required data could not be read."
-inline constexpr std::string_view MissingDataMessage = "必須データが読み込めませんでした";
-
 constexpr int32_t BannerMaximumWidth = 480;
 constexpr int32_t BannerLimitHeight = 120;
 constexpr int32_t BannerStartPoints = 24;
@@ -50,5 +48,5 @@ int32_t BannerLimitWidth(int32_t clientWidth);
 // limitWidth and the size is above 4.
 int32_t ChooseBannerPoints(std::string_view message, int32_t limitWidth, TextRenderer& text);
 
-std::unique_ptr<TMemoryBitmap> MakeTextBanner(int clientWidth, uint32_t formColour, uint32_t fontColour,
-                                              TextRenderer& text);
+std::unique_ptr<TMemoryBitmap> MakeTextBanner(std::string_view message, int clientWidth, uint32_t formColour,
+                                              uint32_t fontColour, TextRenderer& text);

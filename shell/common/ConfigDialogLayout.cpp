@@ -11,7 +11,7 @@ constexpr int32_t GroupTop = 5;
 
 }  // namespace
 
-ConfigDialogLayout DesignConfigLayout()
+ConfigDialogLayout DesignConfigLayout(UserLanguage language)
 {
     ConfigDialogLayout layout;
     const auto place = [&](ConfigControl control, int32_t left, int32_t top, int32_t width, int32_t height) {
@@ -38,6 +38,11 @@ ConfigDialogLayout DesignConfigLayout()
     inGroup(ConfigControl::SlideshowEffectSpeedCombo, 226, 41, 59, 20);
     inGroup(ConfigControl::SlideshowSoundUseCB, 101, 66, 97, 17);
     place(ConfigControl::OkBtn_, 116, 224, 75, 25);
+    if (language == UserLanguage::English) {
+        layout[ConfigControl::SlideshowEffectCombo].width -= EnglishSpeedListWidening;
+        layout[ConfigControl::SlideshowEffectSpeedCombo].left -= EnglishSpeedListWidening;
+        layout[ConfigControl::SlideshowEffectSpeedCombo].width += EnglishSpeedListWidening;
+    }
     return layout;
 }
 
@@ -51,9 +56,10 @@ SSInfoLine LineOfLabel(ConfigControl label)
     }
 }
 
-ConfigDialogLayout FitConfigLayout(const SSInfoBlock& info, int32_t aboutPictureWidth, bool showAboutPicture)
+ConfigDialogLayout FitConfigLayout(const SSInfoBlock& info, int32_t aboutPictureWidth, bool showAboutPicture,
+                                   UserLanguage language)
 {
-    ConfigDialogLayout layout = DesignConfigLayout();
+    ConfigDialogLayout layout = DesignConfigLayout(language);
     layout[ConfigControl::AboutImage].visible = showAboutPicture;
     int32_t removed = 0;
     for (size_t i = 0; i < std::size(InformationLabels); ++i) {
@@ -76,37 +82,42 @@ ConfigDialogLayout FitConfigLayout(const SSInfoBlock& info, int32_t aboutPicture
     return layout;
 }
 
-std::string ConfigCaption(std::string_view saverName)
+std::string ConfigCaption(std::string_view saverName, UserLanguage language)
 {
-    if (saverName.empty()) return "スクリーンセーバー設定";
+    if (saverName.empty()) return std::string(TextIn(DisplayText::ConfigUnnamedCaption, language));
     // Appended piece by piece: gcc 12 warns falsely (-Wrestrict) about
     // chains of string + in optimised builds.
-    std::string caption = "\"";
+    std::string caption(TextIn(DisplayText::ConfigCaptionBeforeName, language));
     caption.append(saverName);
-    caption.append("\"の設定");
+    caption.append(TextIn(DisplayText::ConfigCaptionAfterName, language));
     return caption;
 }
 
-const std::array<std::string_view, 16>& WaitItems()
+namespace {
+
+template <size_t Length>
+std::array<std::string_view, Length> ItemsIn(const std::array<TextForms, Length>& forms, UserLanguage language)
 {
-    static const std::array<std::string_view, 16> items = {
-        " 0 秒", " 1 秒", " 2 秒", " 3 秒", " 4 秒", " 5 秒", " 6 秒", " 7 秒",
-        " 8 秒", " 9 秒", "10 秒", "11 秒", "12 秒", "13 秒", "14 秒", "15 秒",
-    };
+    std::array<std::string_view, Length> items;
+    for (size_t i = 0; i < Length; ++i) items[i] = forms[i].In(language);
     return items;
 }
 
-const std::array<std::string_view, 5>& EffectItems()
+}  // namespace
+
+std::array<std::string_view, WaitListLength> WaitItems(UserLanguage language)
 {
-    static const std::array<std::string_view, 5> items = {"なし", "フェード", "矩形平均化", "モノクロフェード",
-                                                           "セピアフェード"};
-    return items;
+    return ItemsIn(WaitListForms, language);
 }
 
-const std::array<std::string_view, 5>& SpeedItems()
+std::array<std::string_view, EffectListLength> EffectItems(UserLanguage language)
 {
-    static const std::array<std::string_view, 5> items = {"激速", "速い", "普通", "遅い", "激遅"};
-    return items;
+    return ItemsIn(EffectListForms, language);
+}
+
+std::array<std::string_view, SpeedListLength> SpeedItems(UserLanguage language)
+{
+    return ItemsIn(SpeedListForms, language);
 }
 
 int32_t ListIndexOf(int16_t value, int32_t count)

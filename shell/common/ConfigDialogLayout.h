@@ -11,8 +11,15 @@
 // moves up by its height; the buttons move with them and the dialog gets
 // lower by as much. The lines that show are moved right (and narrowed) by
 // the about picture's width, so that the picture stands to their left.
+//
+// The English texts (DisplayTexts.h) are written to fit the controls the
+// Japanese ones have, with one exception: the speed list takes 16 pixels
+// from the effect list on its left, as no English word for its speeds fits
+// its Japanese width. Every other place is the same in both languages.
 #pragma once
 
+#include "platform/UserLanguage.h"
+#include "settings/DisplayTexts.h"
 #include "settings/SSInfo.h"
 #include "settings/SlideshowPreference.h"
 
@@ -63,7 +70,10 @@ struct ConfigDialogLayout {
 
 // The dialog as designed: every control at its place (the settings group's
 // controls in client coordinates), the about picture hidden.
-ConfigDialogLayout DesignConfigLayout();
+ConfigDialogLayout DesignConfigLayout(UserLanguage language);
+
+// What the speed list takes from the effect list in English.
+constexpr int32_t EnglishSpeedListWidening = 16;
 
 // The design width of the about picture: its placeholder is 16 pixels wide.
 constexpr int32_t DesignAboutPictureWidth = 16;
@@ -71,36 +81,28 @@ constexpr int32_t DesignAboutPictureWidth = 16;
 // The layout for an information block: its lines in their labels (each
 // shifted right by aboutPictureWidth), absent lines hidden and the rest moved
 // up, the about picture shown when showAboutPicture.
-ConfigDialogLayout FitConfigLayout(const SSInfoBlock& info, int32_t aboutPictureWidth, bool showAboutPicture);
+ConfigDialogLayout FitConfigLayout(const SSInfoBlock& info, int32_t aboutPictureWidth, bool showAboutPicture,
+                                   UserLanguage language);
 
 // The information line a label shows.
 SSInfoLine LineOfLabel(ConfigControl label);
 
-// The dialog's caption: "\"NAME\"の設定", or "スクリーンセーバー設定" without a name.
-std::string ConfigCaption(std::string_view saverName);
+// The dialog's caption for a saver's name: "\"NAME\"の設定" in Japanese,
+// "\"NAME\" Settings" in English; without a name "スクリーンセーバー設定" or
+// "Screen Saver Settings".
+std::string ConfigCaption(std::string_view saverName, UserLanguage language);
 
-namespace ConfigText {
-inline constexpr std::string_view DesignCaption = "設定";
-inline constexpr std::string_view GroupCaption = " 動作内容を設定してください ";
-inline constexpr std::string_view WaitLabel = "画像切替間隔";
-inline constexpr std::string_view EffectLabel = "画像切替効果";
-inline constexpr std::string_view SoundLabel = "音　声　再　生";
-inline constexpr std::string_view SoundCheckBox = "あり";
-inline constexpr std::string_view OkCaption = "OK";
-inline constexpr std::string_view CancelCaption = "キャンセル";
-inline constexpr std::string_view SaveFailed = "設定を保存できませんでした。";
-}  // namespace ConfigText
-
-// The lists: the item index is the value (seconds, effect, speed).
-const std::array<std::string_view, 16>& WaitItems();
-const std::array<std::string_view, 5>& EffectItems();
-const std::array<std::string_view, 5>& SpeedItems();
+// The lists in a language (DisplayTexts.h): the item index is the value
+// (seconds, effect, speed).
+std::array<std::string_view, WaitListLength> WaitItems(UserLanguage language);
+std::array<std::string_view, EffectListLength> EffectItems(UserLanguage language);
+std::array<std::string_view, SpeedListLength> SpeedItems(UserLanguage language);
 
 // The item a stored value selects; -1 (no selection) when it is not in the
 // list of `count` items.
 int32_t ListIndexOf(int16_t value, int32_t count);
 
-// "なし" (no effect) makes the speed meaningless; no selection (-1) does not.
+// No effect (item 0) makes the speed meaningless; no selection (-1) does not.
 constexpr bool SpeedListEnabled(int32_t effectIndex)
 {
     return effectIndex != 0;

@@ -120,6 +120,7 @@ void RunSaver(HINSTANCE instance)
     startup.SaverName = LoadStringOr(instance, SaverNameEntry, "ScreenSaver");
     startup.SettingsFileName = LoadStringOr(instance, SettingsFileEntry, "ScreenSaver.ini");
     startup.Preferences = PreferenceEnvironment::OfThisProgram(SaverPreferenceStore);
+    startup.Language = CurrentUserLanguage();
 
     const SaverCommand command = ParseSaverCommandLine(CommandLineArguments());
     startup.NoTopmost = command.noTopmost;

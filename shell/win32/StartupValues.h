@@ -3,6 +3,7 @@
 // Written once at start-up, only read afterwards.
 #pragma once
 
+#include "platform/UserLanguage.h"
 #include "settings/PreferenceEnvironment.h"
 
 #include <windows.h>
@@ -19,6 +20,8 @@ struct StartupValues {
     HWND ConfigOwner = nullptr;
     // Where the settings live for this build (ini file or registry).
     PreferenceEnvironment Preferences;
+    // The language of the dialog's texts, the user's (CurrentUserLanguage).
+    UserLanguage Language = UserLanguage::Japanese;
 };
 
 // The caption of the saver's message boxes (the application's title).

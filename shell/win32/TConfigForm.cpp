@@ -29,6 +29,27 @@ constexpr int32_t DropDownHeight = 200;
 
 constexpr wchar_t PFontFace[] = L"\uFF2D\uFF33 \uFF30\u30B4\u30B7\u30C3\u30AF";  // "ＭＳ Ｐゴシック"
 constexpr wchar_t FixedFontFace[] = L"\uFF2D\uFF33 \u30B4\u30B7\u30C3\u30AF";    // "ＭＳ ゴシック"
+// English texts take the font of the system's dialogs: a system without
+// Japanese has no Gothic, and one with Japanese links it to Tahoma for the
+// Japanese information lines an archive may have.
+constexpr wchar_t DialogFontFace[] = L"Tahoma";
+
+struct FontChoice {
+    const wchar_t* face;
+    BYTE charset;
+};
+
+FontChoice FormFontOf(UserLanguage language)
+{
+    if (language == UserLanguage::Japanese) return {PFontFace, SHIFTJIS_CHARSET};
+    return {DialogFontFace, DEFAULT_CHARSET};
+}
+
+FontChoice ListFontOf(UserLanguage language)
+{
+    if (language == UserLanguage::Japanese) return {FixedFontFace, SHIFTJIS_CHARSET};
+    return {DialogFontFace, DEFAULT_CHARSET};
+}
 
 int ControlId(ConfigControl control)
 {
@@ -62,10 +83,11 @@ RECT WindowRectForClient(int width, int height, UINT dpi)
     return rect;
 }
 
-HFONT MakeFont(const wchar_t* face, int pixels, bool bold)
+HFONT MakeFont(FontChoice font, int pixels, bool bold)
 {
-    return CreateFontW(-pixels, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
+    return CreateFontW(-pixels, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, font.charset,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                       font.face);
 }
 
 // Relative luminance of a colour, as contrast ratios are computed.
@@ -170,18 +192,19 @@ void DrawFittedLabel(const DRAWITEMSTRUCT& item, HBRUSH background, HFONT font)
     SelectObject(dc, previous);
 }
 
-std::wstring DesignTextOf(ConfigControl control)
+std::wstring DesignTextOf(ConfigControl control, UserLanguage language)
 {
+    const auto text = [language](DisplayText which) { return Utf16Of(TextIn(which, language)); };
     switch (control) {
     case ConfigControl::OkBtn: return L"Ok";
     case ConfigControl::CancelBtn: return L"Cancel";
-    case ConfigControl::OkBtn_: return Utf16Of(ConfigText::OkCaption);
-    case ConfigControl::CancelBtn_: return Utf16Of(ConfigText::CancelCaption);
-    case ConfigControl::GroupBox1: return Utf16Of(ConfigText::GroupCaption);
-    case ConfigControl::Label1: return Utf16Of(ConfigText::WaitLabel);
-    case ConfigControl::Label3: return Utf16Of(ConfigText::EffectLabel);
-    case ConfigControl::Label4: return Utf16Of(ConfigText::SoundLabel);
-    case ConfigControl::SlideshowSoundUseCB: return Utf16Of(ConfigText::SoundCheckBox);
+    case ConfigControl::OkBtn_: return text(DisplayText::OkCaption);
+    case ConfigControl::CancelBtn_: return text(DisplayText::CancelCaption);
+    case ConfigControl::GroupBox1: return text(DisplayText::GroupCaption);
+    case ConfigControl::Label1: return text(DisplayText::WaitLabel);
+    case ConfigControl::Label3: return text(DisplayText::EffectLabel);
+    case ConfigControl::Label4: return text(DisplayText::SoundLabel);
+    case ConfigControl::SlideshowSoundUseCB: return text(DisplayText::SoundCheckBox);
     default: return L"";
     }
 }
@@ -210,7 +233,7 @@ TBitmap* TConfigForm::AboutPicture::Resize(int32_t width, int32_t height)
 }
 
 TConfigForm::TConfigForm(HINSTANCE instance, const StartupValues& startup, const PreferenceEnvironment& environment)
-    : instance_(instance), startup_(startup), environment_(environment), layout_(DesignConfigLayout())
+    : instance_(instance), startup_(startup), environment_(environment), layout_(DesignConfigLayout(startup.Language))
 {
     background_ = CreateSolidBrush(FormColour);
     RegisterFlatButtonClass(instance);
@@ -219,7 +242,7 @@ TConfigForm::TConfigForm(HINSTANCE instance, const StartupValues& startup, const
     // A top-level window owned by the display settings, not a child inside
     // them.
     const RECT frame = WindowRectForClient(layout_.clientWidth, layout_.clientHeight, 96);
-    const std::wstring caption = Utf16Of(ConfigText::DesignCaption);
+    const std::wstring caption = Utf16Of(TextIn(DisplayText::ConfigDesignCaption, startup_.Language));
     window_ = CreateWindowExW(FormExtendedStyle, ConfigClassName, caption.c_str(), FormStyle, -500, -500,
                               frame.right - frame.left, frame.bottom - frame.top, startup_.ConfigOwner, nullptr,
                               instance, this);
@@ -244,15 +267,15 @@ void TConfigForm::CreateControls()
         const auto control = static_cast<ConfigControl>(index);
         const ControlKind kind = KindOf(control);
         if (kind.className == nullptr) continue;
-        const std::wstring text = DesignTextOf(control);
+        const std::wstring text = DesignTextOf(control, startup_.Language);
         const DWORD extended = control == ConfigControl::GroupBox1 ? WS_EX_TRANSPARENT : 0;
         controls_[index] = CreateWindowExW(extended, kind.className, text.c_str(), kind.style, 0, 0, 0, 0, window_,
                                            reinterpret_cast<HMENU>(static_cast<intptr_t>(ControlId(control))),
                                            instance_, nullptr);
     }
-    FillList(Control(ConfigControl::SlideshowWaitCombo), WaitItems());
-    FillList(Control(ConfigControl::SlideshowEffectCombo), EffectItems());
-    FillList(Control(ConfigControl::SlideshowEffectSpeedCombo), SpeedItems());
+    FillList(Control(ConfigControl::SlideshowWaitCombo), WaitItems(startup_.Language));
+    FillList(Control(ConfigControl::SlideshowEffectCombo), EffectItems(startup_.Language));
+    FillList(Control(ConfigControl::SlideshowEffectSpeedCombo), SpeedItems(startup_.Language));
     SetFlatButtonBackground(Control(ConfigControl::OkBtn), FormColour);
     SetFlatButtonBackground(Control(ConfigControl::CancelBtn), FormColour);
 }
@@ -264,9 +287,9 @@ void TConfigForm::MakeFonts(UINT dpi)
         *font = nullptr;
     }
     const int pixels = MulDiv(FormFontPixels, static_cast<int>(dpi), 96);
-    font_ = MakeFont(PFontFace, pixels, false);
-    boldFont_ = MakeFont(PFontFace, pixels, true);
-    listFont_ = MakeFont(FixedFontFace, pixels, false);
+    font_ = MakeFont(FormFontOf(startup_.Language), pixels, false);
+    boldFont_ = MakeFont(FormFontOf(startup_.Language), pixels, true);
+    listFont_ = MakeFont(ListFontOf(startup_.Language), pixels, false);
 }
 
 void TConfigForm::ApplyLayout(UINT dpi)
@@ -297,7 +320,7 @@ void TConfigForm::ApplyLayout(UINT dpi)
 
 void TConfigForm::FormShow()
 {
-    const std::wstring caption = Utf16Of(ConfigCaption(startup_.SaverName));
+    const std::wstring caption = Utf16Of(ConfigCaption(startup_.SaverName, startup_.Language));
     SetWindowTextW(window_, caption.c_str());
 
     SlideshowPreference preference;
@@ -320,7 +343,7 @@ void TConfigForm::FormShow()
 
     const bool showPicture = SSInfo.AboutPicture() != 0 && about_.Bitmap() != nullptr;
     const int32_t pictureWidth = about_.Bitmap() != nullptr ? about_.Bitmap()->Width() : DesignAboutPictureWidth;
-    layout_ = FitConfigLayout(SSInfo, pictureWidth, showPicture);
+    layout_ = FitConfigLayout(SSInfo, pictureWidth, showPicture, startup_.Language);
     for (const ConfigControl label : {ConfigControl::ScrNameLabel, ConfigControl::ScrVersLabel,
                                       ConfigControl::ScrCpy1Label, ConfigControl::ScrCpy2Label}) {
         const std::wstring line = Utf16Of(ShiftJisToUtf8(SSInfo.Line(LineOfLabel(label))).text);
@@ -404,7 +427,7 @@ void TConfigForm::OkBtnClick()
         SelectedIndex(Control(ConfigControl::SlideshowEffectCombo)),
         SelectedIndex(Control(ConfigControl::SlideshowEffectSpeedCombo)), soundOn);
     if (!SavePreference(environment_, startup_.SettingsFileName, preference)) {
-        const std::wstring text = Utf16Of(ConfigText::SaveFailed);
+        const std::wstring text = Utf16Of(TextIn(DisplayText::SaveFailed, startup_.Language));
         wchar_t caption[128] = {};
         GetWindowTextW(window_, caption, 128);
         MessageBoxW(window_, text.c_str(), caption, MB_OK | MB_ICONERROR);

@@ -1,11 +1,13 @@
 #include "scenario/TextBanner.h"
 
 #include "imaging/DirectBmpControl.h"
+#include "settings/DisplayTexts.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <new>
+#include <string>
 #include <vector>
 
 namespace {
@@ -18,6 +20,7 @@ struct DrawCall {
     int32_t y;
     int32_t points;
     uint32_t colour;
+    std::string text;
 };
 
 // A renderer whose text is a solid block of the font colour: the cell box
@@ -30,19 +33,21 @@ public:
     int32_t throwAbovePoints = 0;  // Draw throws std::bad_alloc above this size; 0 for never
 
     std::vector<int32_t> measured;
+    std::vector<std::string> measuredTexts;
     std::vector<DrawCall> draws;
 
     bool HasFont() const override { return true; }
 
-    TextExtent Measure(std::string_view, int32_t points) override
+    TextExtent Measure(std::string_view text, int32_t points) override
     {
         measured.push_back(points);
+        measuredTexts.emplace_back(text);
         return {widthOf(points), heightOf(points)};
     }
 
-    bool Draw(TBitmap& bitmap, int32_t x, int32_t y, std::string_view, int32_t points, uint32_t colour) override
+    bool Draw(TBitmap& bitmap, int32_t x, int32_t y, std::string_view text, int32_t points, uint32_t colour) override
     {
-        draws.push_back({&bitmap, bitmap.Width(), bitmap.Height(), x, y, points, colour});
+        draws.push_back({&bitmap, bitmap.Width(), bitmap.Height(), x, y, points, colour, std::string(text)});
         if (throwAbovePoints != 0 && points > throwAbovePoints) throw std::bad_alloc();
         const int32_t right = std::min(x + widthOf(points), bitmap.Width());
         const int32_t bottom = std::min(y + heightOf(points), bitmap.Height());
@@ -78,6 +83,7 @@ Bgr PixelAt(TBitmap& bitmap, int32_t x, int32_t y)
 
 constexpr uint32_t Black = 0x000000;
 constexpr uint32_t White = 0xFFFFFF;
+constexpr std::string_view Message = "必須データが読み込めませんでした";
 
 // ------------------------------------------------------------- geometry
 
@@ -122,7 +128,7 @@ TEST(MakeTextBanner, SizeFollowsTheMessageAtTheChosenSize)
     } cases[] = {{1024, 24}, {640, 16}, {300, 6}, {20, 4}};
     for (const auto& c : cases) {
         BlockTextRenderer text;
-        const auto banner = MakeTextBanner(c.clientWidth, Black, White, text);
+        const auto banner = MakeTextBanner(Message, c.clientWidth, Black, White, text);
         ASSERT_NE(banner, nullptr);
         EXPECT_EQ(banner->PixelFormat(), TPixelFormat::Bits32);
         EXPECT_EQ(banner->Width(), c.points * 20 + 8) << "client " << c.clientWidth;
@@ -143,7 +149,7 @@ TEST(MakeTextBanner, SizeFollowsTheMessageAtTheChosenSize)
 TEST(MakeTextBanner, ShrinksTheLargeDrawingByAreaAveraging)
 {
     BlockTextRenderer text;
-    const auto banner = MakeTextBanner(1024, Black, White, text);
+    const auto banner = MakeTextBanner(Message, 1024, Black, White, text);
     // The block starts one large pixel into the 4 × 4 group of banner pixel
     // (4, 4): 9 of its 16 samples are white, 3 of 4 along an edge.
     EXPECT_EQ(PixelAt(*banner, 4, 4), (Bgr{143, 143, 143}));
@@ -160,7 +166,7 @@ TEST(MakeTextBanner, TakesWindowSystemColours)
     BlockTextRenderer text;
     const uint32_t darkRed = 0x000080;  // 0x00BBGGRR
     const uint32_t paleBlue = 0xFFC080;
-    const auto banner = MakeTextBanner(1024, darkRed, paleBlue, text);
+    const auto banner = MakeTextBanner(Message, 1024, darkRed, paleBlue, text);
     EXPECT_EQ(PixelAt(*banner, 0, 0), (Bgr{0x00, 0x00, 0x80}));
     EXPECT_EQ(PixelAt(*banner, 10, 10), (Bgr{0xFF, 0xC0, 0x80}));
     ASSERT_EQ(text.draws.size(), 1u);
@@ -184,7 +190,7 @@ TEST(MakeTextBanner, DrawsDirectlyWhenTheLargeDrawingThrows)
 {
     BlockTextRenderer text;
     text.throwAbovePoints = 24;
-    const auto banner = MakeTextBanner(640, 0x00FF00, White, text);
+    const auto banner = MakeTextBanner(Message, 640, 0x00FF00, White, text);
     EXPECT_EQ(banner->Width(), 16 * 20 + 8);
     EXPECT_EQ(banner->Height(), 16 + 2 + 8);
     ExpectDirectDrawing(*banner, text, 16, 1);
@@ -194,11 +200,26 @@ TEST(MakeTextBanner, DrawsDirectlyWhenTheLargeDrawingThrows)
     EXPECT_EQ(PixelAt(*banner, 5, 10), (Bgr{0xFF, 0xFF, 0xFF}));
 }
 
+TEST(MakeTextBanner, MeasuresAndDrawsTheCallersMessageOnEveryPath)
+{
+    for (const UserLanguage language : {UserLanguage::Japanese, UserLanguage::English}) {
+        const std::string_view message = TextIn(DisplayText::MissingDataBanner, language);
+        for (const int32_t throwAbove : {0, 24}) {  // smoothed, then drawn directly after a failure
+            BlockTextRenderer text;
+            text.throwAbovePoints = throwAbove;
+            MakeTextBanner(message, 640, Black, White, text);
+            ASSERT_FALSE(text.draws.empty());
+            for (const std::string& measured : text.measuredTexts) EXPECT_EQ(measured, message);
+            for (const DrawCall& draw : text.draws) EXPECT_EQ(draw.text, message);
+        }
+    }
+}
+
 TEST(MakeTextBanner, DrawsDirectlyWhenTheLargeBitmapWouldExceedTheLargestBuffer)
 {
     BlockTextRenderer text;
     text.widthOf = [](int32_t) { return 5000; };  // still too wide at 4 points
-    const auto banner = MakeTextBanner(1024, Black, White, text);
+    const auto banner = MakeTextBanner(Message, 1024, Black, White, text);
     EXPECT_EQ(banner->Width(), 5008);  // × 4 is beyond MaximumBufferDimension
     ExpectDirectDrawing(*banner, text, 4, 0);
     EXPECT_EQ(PixelAt(*banner, 100, 7), (Bgr{255, 255, 255}));
@@ -208,7 +229,7 @@ TEST(MakeTextBanner, KeepsTheFirstSizeForATextNoBitmapCouldHold)
 {
     BlockTextRenderer text;
     text.widthOf = [](int32_t) { return 2000000000; };
-    const auto banner = MakeTextBanner(1024, Black, White, text);
+    const auto banner = MakeTextBanner(Message, 1024, Black, White, text);
     EXPECT_EQ(banner->Width(), 480);
     EXPECT_EQ(banner->Height(), 120);
     ExpectDirectDrawing(*banner, text, 4, 0);
@@ -216,30 +237,34 @@ TEST(MakeTextBanner, KeepsTheFirstSizeForATextNoBitmapCouldHold)
 
 // ------------------------------------------------------------- real text
 
-TEST(MakeTextBanner, RealFontGivesSmoothedLegibleLetters)
+TEST(MakeTextBanner, RealFontGivesSmoothedLegibleLettersInBothLanguages)
 {
     const std::unique_ptr<TextRenderer> text = MakeTextRenderer();
     if (!text->HasFont()) GTEST_SKIP() << "no Japanese font installed (fonts-ipafont-gothic)";
 
-    const auto banner = MakeTextBanner(1024, Black, White, *text);
-    EXPECT_LE(banner->Width(), 480 + 8);
-    EXPECT_GT(banner->Width(), 240);
-    size_t between = 0;
-    size_t white = 0;
-    for (int32_t y = 0; y < banner->Height(); ++y) {
-        for (int32_t x = 0; x < banner->Width(); ++x) {
-            const Bgr pixel = PixelAt(*banner, x, y);
-            ASSERT_TRUE(pixel.blue == pixel.green && pixel.green == pixel.red) << x << ", " << y;
-            if (pixel.red == 255) ++white;
-            if (pixel.red > 0 && pixel.red < 255) ++between;
+    for (const UserLanguage language : {UserLanguage::Japanese, UserLanguage::English}) {
+        SCOPED_TRACE(language == UserLanguage::Japanese ? "Japanese" : "English");
+        const std::string_view message = TextIn(DisplayText::MissingDataBanner, language);
+        const auto banner = MakeTextBanner(message, 1024, Black, White, *text);
+        EXPECT_LE(banner->Width(), 480 + 8);
+        EXPECT_GT(banner->Width(), 240);
+        size_t between = 0;
+        size_t white = 0;
+        for (int32_t y = 0; y < banner->Height(); ++y) {
+            for (int32_t x = 0; x < banner->Width(); ++x) {
+                const Bgr pixel = PixelAt(*banner, x, y);
+                ASSERT_TRUE(pixel.blue == pixel.green && pixel.green == pixel.red) << x << ", " << y;
+                if (pixel.red == 255) ++white;
+                if (pixel.red > 0 && pixel.red < 255) ++between;
+            }
         }
-    }
-    EXPECT_GT(white, 100u);
-    EXPECT_GT(between, 100u);
-    for (int32_t x = 0; x < banner->Width(); ++x) EXPECT_EQ(PixelAt(*banner, x, 0), (Bgr{0, 0, 0})) << x;
+        EXPECT_GT(white, 100u);
+        EXPECT_GT(between, 100u);
+        for (int32_t x = 0; x < banner->Width(); ++x) EXPECT_EQ(PixelAt(*banner, x, 0), (Bgr{0, 0, 0})) << x;
 
-    const auto narrow = MakeTextBanner(640, Black, White, *text);
-    EXPECT_LE(narrow->Width(), 320 + 8);
+        const auto narrow = MakeTextBanner(message, 640, Black, White, *text);
+        EXPECT_LE(narrow->Width(), 320 + 8);
+    }
 }
 
 }  // namespace

@@ -25,9 +25,9 @@ constexpr ConfigControl Labels[] = {ConfigControl::ScrNameLabel, ConfigControl::
 
 TEST(ConfigDialogLayout, AllLinesShiftRightByThePictureWidthAndTheButtonsStay)
 {
-    const ConfigDialogLayout design = DesignConfigLayout();
+    const ConfigDialogLayout design = DesignConfigLayout(UserLanguage::Japanese);
     for (const int32_t width : {DesignAboutPictureWidth, 48}) {
-        const ConfigDialogLayout layout = FitConfigLayout(Information("N", "V", "C1", "C2"), width, width == 48);
+        const ConfigDialogLayout layout = FitConfigLayout(Information("N", "V", "C1", "C2"), width, width == 48, UserLanguage::Japanese);
         for (const ConfigControl label : Labels) {
             EXPECT_TRUE(layout[label].visible);
             EXPECT_EQ(layout[label].left, design[label].left + width);
@@ -57,7 +57,8 @@ TEST_P(AbsentLinesTest, HiddenLinesPullTheRestAndTheButtonsUp)
 {
     const AbsentCase& c = GetParam();
     const ConfigDialogLayout layout =
-        FitConfigLayout(Information(c.name, c.version, c.notice1, c.notice2), DesignAboutPictureWidth, false);
+        FitConfigLayout(Information(c.name, c.version, c.notice1, c.notice2), DesignAboutPictureWidth, false,
+                        UserLanguage::Japanese);
     for (size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(layout[Labels[i]].visible, c.tops[i] >= 0) << i;
         if (c.tops[i] >= 0) {
@@ -80,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ConfigDialogLayout, TheSettingsGroupsControlsSitInsideTheGroup)
 {
-    const ConfigDialogLayout layout = DesignConfigLayout();
+    const ConfigDialogLayout layout = DesignConfigLayout(UserLanguage::Japanese);
     const ControlPlace& group = layout[ConfigControl::GroupBox1];
     EXPECT_EQ(layout[ConfigControl::SlideshowWaitCombo], (ControlPlace{112, 23, 67, 20, true}));
     EXPECT_EQ(layout[ConfigControl::SlideshowEffectSpeedCombo], (ControlPlace{237, 46, 59, 20, true}));
@@ -97,17 +98,56 @@ TEST(ConfigDialogLayout, TheSettingsGroupsControlsSitInsideTheGroup)
     EXPECT_GE(layout[ConfigControl::CancelBtn_].top, layout.clientHeight);
 }
 
-TEST(ConfigDialogLayout, TextsAndLists)
+// In English the speed list is wider by what the effect list gives up; its
+// right edge, and every other place, stay where the Japanese dialog has them.
+TEST(ConfigDialogLayout, EnglishWidensOnlyTheSpeedListIntoTheEffectList)
 {
-    EXPECT_EQ(ConfigCaption("紙芝居"), "\"紙芝居\"の設定");
-    EXPECT_EQ(ConfigCaption(""), "スクリーンセーバー設定");
-    const auto& waits = WaitItems();
-    EXPECT_EQ(waits[0], " 0 秒");
-    EXPECT_EQ(waits[9], " 9 秒");
-    EXPECT_EQ(waits[10], "10 秒");
-    EXPECT_EQ(waits[15], "15 秒");
-    EXPECT_EQ(EffectItems()[3], "モノクロフェード");
-    EXPECT_EQ(SpeedItems()[4], "激遅");
+    const SSInfoBlock info = Information("N", "", "C1", "C2");
+    const ConfigDialogLayout japanese = FitConfigLayout(info, 48, true, UserLanguage::Japanese);
+    const ConfigDialogLayout english = FitConfigLayout(info, 48, true, UserLanguage::English);
+    EXPECT_EQ(japanese[ConfigControl::SlideshowEffectCombo], (ControlPlace{112, 46, 128, 20, true}));
+    EXPECT_EQ(english[ConfigControl::SlideshowEffectCombo], (ControlPlace{112, 46, 112, 20, true}));
+    EXPECT_EQ(english[ConfigControl::SlideshowEffectSpeedCombo], (ControlPlace{221, 46, 75, 20, true}));
+    for (size_t i = 0; i < ConfigControlCount; ++i) {
+        const auto control = static_cast<ConfigControl>(i);
+        if (control == ConfigControl::SlideshowEffectCombo || control == ConfigControl::SlideshowEffectSpeedCombo)
+            continue;
+        EXPECT_EQ(english[control], japanese[control]) << i;
+    }
+    EXPECT_EQ(english.clientWidth, japanese.clientWidth);
+    EXPECT_EQ(english.clientHeight, japanese.clientHeight);
+}
+
+TEST(ConfigDialogLayout, CaptionsInBothLanguages)
+{
+    EXPECT_EQ(ConfigCaption("紙芝居", UserLanguage::Japanese), "\"紙芝居\"の設定");
+    EXPECT_EQ(ConfigCaption("", UserLanguage::Japanese), "スクリーンセーバー設定");
+    EXPECT_EQ(ConfigCaption("紙芝居", UserLanguage::English), "\"紙芝居\" Settings");
+    EXPECT_EQ(ConfigCaption("", UserLanguage::English), "Screen Saver Settings");
+}
+
+// The lists as Japanese users have always had them, byte for byte.
+TEST(ConfigDialogLayout, JapaneseListsAsBefore)
+{
+    using Waits = std::array<std::string_view, 16>;
+    using Fives = std::array<std::string_view, 5>;
+    EXPECT_EQ(WaitItems(UserLanguage::Japanese),
+              (Waits{" 0 秒", " 1 秒", " 2 秒", " 3 秒", " 4 秒", " 5 秒", " 6 秒", " 7 秒", " 8 秒", " 9 秒",
+                     "10 秒", "11 秒", "12 秒", "13 秒", "14 秒", "15 秒"}));
+    EXPECT_EQ(EffectItems(UserLanguage::Japanese),
+              (Fives{"なし", "フェード", "矩形平均化", "モノクロフェード", "セピアフェード"}));
+    EXPECT_EQ(SpeedItems(UserLanguage::Japanese), (Fives{"激速", "速い", "普通", "遅い", "激遅"}));
+}
+
+TEST(ConfigDialogLayout, EnglishLists)
+{
+    const auto waits = WaitItems(UserLanguage::English);
+    EXPECT_EQ(waits[0], "0 sec");
+    EXPECT_EQ(waits[9], "9 sec");
+    EXPECT_EQ(waits[15], "15 sec");
+    using Fives = std::array<std::string_view, 5>;
+    EXPECT_EQ(EffectItems(UserLanguage::English), (Fives{"None", "Fade", "Mosaic", "Grey fade", "Sepia fade"}));
+    EXPECT_EQ(SpeedItems(UserLanguage::English), (Fives{"Fastest", "Fast", "Normal", "Slow", "Slowest"}));
 }
 
 TEST(ConfigDialogLayout, StoredValuesSelectListItemsAndChoicesMakeTheRecord)
