@@ -30,8 +30,7 @@ constexpr int32_t DropDownHeight = 200;
 constexpr wchar_t PFontFace[] = L"\uFF2D\uFF33 \uFF30\u30B4\u30B7\u30C3\u30AF";  // "ＭＳ Ｐゴシック"
 constexpr wchar_t FixedFontFace[] = L"\uFF2D\uFF33 \u30B4\u30B7\u30C3\u30AF";    // "ＭＳ ゴシック"
 // English texts take the font of the system's dialogs: a system without
-// Japanese has no Gothic, and one with Japanese links it to Tahoma for the
-// Japanese information lines an archive may have.
+// Japanese has no Gothic.
 constexpr wchar_t DialogFontFace[] = L"Tahoma";
 
 struct FontChoice {
@@ -256,7 +255,7 @@ TConfigForm::TConfigForm(HINSTANCE instance, const StartupValues& startup, const
 TConfigForm::~TConfigForm()
 {
     if (window_ != nullptr) DestroyWindow(window_);
-    for (HFONT font : {font_, boldFont_, listFont_})
+    for (HFONT font : {font_, boldFont_, infoFont_, listFont_})
         if (font != nullptr) DeleteObject(font);
     // The class keeps the brush until the class goes with the process.
 }
@@ -282,13 +281,16 @@ void TConfigForm::CreateControls()
 
 void TConfigForm::MakeFonts(UINT dpi)
 {
-    for (HFONT* font : {&font_, &boldFont_, &listFont_}) {
+    for (HFONT* font : {&font_, &boldFont_, &infoFont_, &listFont_}) {
         if (*font != nullptr) DeleteObject(*font);
         *font = nullptr;
     }
     const int pixels = MulDiv(FormFontPixels, static_cast<int>(dpi), 96);
     font_ = MakeFont(FormFontOf(startup_.Language), pixels, false);
-    boldFont_ = MakeFont(FormFontOf(startup_.Language), pixels, true);
+    // The information lines are the archive's Shift-JIS text, meant for a
+    // Japanese system: they keep the Japanese form font in either language.
+    boldFont_ = MakeFont(FormFontOf(UserLanguage::Japanese), pixels, true);
+    infoFont_ = MakeFont(FormFontOf(UserLanguage::Japanese), pixels, false);
     listFont_ = MakeFont(ListFontOf(startup_.Language), pixels, false);
 }
 
@@ -303,6 +305,9 @@ void TConfigForm::ApplyLayout(UINT dpi)
         const ControlPlace& place = layout_.places[index];
         HFONT font = font_;
         if (which == ConfigControl::ScrNameLabel) font = boldFont_;
+        if (which == ConfigControl::ScrVersLabel || which == ConfigControl::ScrCpy1Label ||
+            which == ConfigControl::ScrCpy2Label)
+            font = infoFont_;
         const bool list = which == ConfigControl::SlideshowWaitCombo || which == ConfigControl::SlideshowEffectCombo ||
                           which == ConfigControl::SlideshowEffectSpeedCombo;
         if (list) font = listFont_;

@@ -81,8 +81,9 @@ private:
     ConfigDialogLayout layout_;
     UINT dpi_ = 96;
     HBRUSH background_ = nullptr;
-    HFONT font_ = nullptr;      // the form's font
+    HFONT font_ = nullptr;      // the form's font: the dialog's own texts
     HFONT boldFont_ = nullptr;  // the name line
+    HFONT infoFont_ = nullptr;  // the other information lines
     HFONT listFont_ = nullptr;  // the lists
     AboutPicture about_;
     HWND focused_ = nullptr;  // the control that gets the keys when the dialog is activated
