@@ -27,7 +27,7 @@ declare -A group_packages=(
            zlib1g-dev libjpeg62-turbo-dev libexif-dev libfreetype-dev libfontconfig-dev libsdl2-dev libx11-dev libxext-dev libtomlplusplus-dev libsndfile1-dev libwebp-dev libheif-dev
            libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
            fonts-ipafont-gothic"
-  [test]="xvfb xdotool imagemagick wine64 xscreensaver groff-base libxml2-utils libimage-exiftool-perl"
+  [test]="xvfb xdotool imagemagick wine64 xscreensaver groff-base libxml2-utils libimage-exiftool-perl locales"
   # Only the x86_64 compilers with the posix thread model: the mingw-w64
   # meta package would bring the i686 and win32-thread ones as well.
   [cross]="g++-mingw-w64-x86-64-posix libz-mingw-w64-dev"

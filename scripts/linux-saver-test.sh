@@ -58,7 +58,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 all_cases=(window-first-picture full-first-picture window-resized trace-timing window-input window-escape
-           window-close full-key full-click full-move-100 full-move-101 sigterm window-id window-id-missing banner
+           window-close full-key full-click full-move-100 full-move-101 sigterm window-id window-id-missing banner banner-english
            settings-file settings-options sound-samples user-show user-show-broken archive-relative archive-missing)
 [ ${#cases[@]} -gt 0 ] || cases=("${all_cases[@]}")
 for name in "${cases[@]}"; do
@@ -90,6 +90,9 @@ export SDL_VIDEODRIVER=x11
 # The software renderer: what is presented is the texture's bytes, exactly.
 export SDL_RENDER_DRIVER=software
 export SDL_AUDIODRIVER=disk
+# The language of the saver's banner comes from the first of these that is
+# set; the banner cases set LANG alone.
+unset LC_ALL LC_MESSAGES
 
 # --- one case ---------------------------------------------------------------------
 new_case() {
@@ -208,6 +211,24 @@ shows_first_still() {
   import -window "$window" "$case_dir/shot.png"
   [ $(($(now_ms) - start_ms)) -lt "${next_at:-30000}" ] || { reason="too late for a still picture"; return 1; }
   same_pixels "$case_dir/shot.png" "$case_dir/expected.png"
+}
+
+# banner_expected LANG OUT: the banner as scrtool play draws it for LANG on a
+# 640x480 screen, cut to its lit pixels. The archive has pictures but no
+# scenario (the minimal example without one). The viewer writes the clock's
+# count in the top-left corner, which the banner has left at 1.5 s: the top
+# 20 rows are cut off first, in the saver's screenshot as well.
+banner_expected() {
+  local lang=$1 result=$2 project=$case_dir/no-scenario
+  if [ ! -f "$project/no-scenario.brsc" ]; then
+    rm -rf "$project" && cp -r "$root/examples/minimal" "$project"
+    sed -i '/^\[scenario\]/,/^file *=/d' "$project/manifest.toml"
+    "$scrtool" pack "$project/manifest.toml" -o "$project/no-scenario.brsc" >"$case_dir/pack.log" 2>&1 ||
+      { reason="scrtool pack failed: $(head -n 1 "$case_dir/pack.log")"; return 1; }
+  fi
+  LANG=$lang "$scrtool" play "$project/no-scenario.brsc" --size 640x480 --until 1500 --events none \
+    --snapshot "1500:$case_dir/play-$lang.png" >/dev/null 2>&1 || { reason="scrtool play failed"; return 1; }
+  convert "$case_dir/play-$lang.png" -crop 640x460+0+20 +repage -bordercolor black -border 1 -trim +repage "$result"
 }
 
 # Sleeps until MS after the saver started (start_ms set by the case).
@@ -371,9 +392,18 @@ run_case() {
     [ "$saver_status" -eq 1 ] || { reason="exit status $saver_status"; return 1; }
     grep -q "cannot draw into window 0x7ffffff" "$case_dir/stderr.log" || { reason="no clear message"; return 1; }
     ;;
-  banner)
-    # No archive anywhere: the drifting notice, white text on black.
-    start_saver --window 640x480 --sound off
+  banner | banner-english)
+    # No archive anywhere: the drifting notice, white text on black, in the
+    # user's language (LANG, with LC_ALL and LC_MESSAGES unset). It must be
+    # the banner scrtool play draws in that language, to the pixel, wherever
+    # it has drifted to: both are cut to their lit pixels and compared.
+    local lang=ja_JP.UTF-8 other=en_US.UTF-8
+    [ "$1" = banner ] || { lang=en_US.UTF-8 other=ja_JP.UTF-8; }
+    banner_expected "$lang" "$case_dir/expected.png" || return 1
+    banner_expected "$other" "$case_dir/other-language.png" || return 1
+    same_pixels "$case_dir/expected.png" "$case_dir/other-language.png" 2>/dev/null &&
+      { reason="scrtool play draws the same banner in $lang and $other"; return 1; }
+    LANG=$lang start_saver --window 640x480 --sound off
     local window
     wait_window Kamishibai || return 1
     sleep 1.5
@@ -381,6 +411,9 @@ run_case() {
     local lit
     lit=$(convert "$case_dir/shot.png" -threshold 50% -format '%[fx:mean*w*h]' info:)
     [ "${lit%.*}" -gt 50 ] || { reason="the window is black ($lit lit pixels)"; return 1; }
+    convert "$case_dir/shot.png" -crop 640x460+0+20 +repage -bordercolor black -border 1 -trim +repage \
+      "$case_dir/banner.png"
+    same_pixels "$case_dir/banner.png" "$case_dir/expected.png" || { reason="$lang: $reason"; return 1; }
     ;;
   settings-file | settings-options)
     # Effect 0 (none), from the ini file or from the command line: the first

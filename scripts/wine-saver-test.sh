@@ -9,28 +9,50 @@
 # sink standing in for a sound card (or an empty ALSA configuration for a
 # machine without one).
 #
-#   scripts/wine-saver-test.sh            every case
-#   scripts/wine-saver-test.sh CASE...    only those (names as printed)
+#   scripts/wine-saver-test.sh [--linux DIR] [--win64 DIR] [--out DIR] [CASE...]
 #
-# Needs both presets built: build/linux (demo archive, scrtool for making a
-# saver of an edited archive) and build/win64 (the savers, scrtool.exe, the
-# helpers). Screenshots, expected pictures, diffs and each case's logs stay
-# in build/wine-saver/ for a person to look at. One PASS/FAIL line per case
-# (SKIP for a case whose saver is not built); the exit status is non-zero if
-# any case failed.
+#   CASE...        only those (names as printed); by default every one
+#   --linux DIR    the Linux build (default build/linux: demo archive, scrtool
+#                  for making a saver of an edited archive)
+#   --win64 DIR    the Windows build (default build/win64: the savers,
+#                  scrtool.exe, the helpers)
+#   --out DIR      where screenshots, expected pictures, diffs, each case's
+#                  logs and the Wine prefix stay (default build/wine-saver)
+#
+# Screenshots, expected pictures, diffs and each case's logs stay in the out
+# folder for a person to look at. One PASS/FAIL line per case (SKIP for a
+# case whose saver is not built); the exit status is non-zero if any case
+# failed.
+#
+# Programs run as for a Japanese user (LANG=ja_JP.UTF-8; the saver's own
+# texts follow the user's UI language); the cases named *-english run as for
+# an English one. The two locales are compiled once into the out folder
+# (localedef, from Debian's locales package) and found through LOCPATH, so
+# that the machine's own locales play no part.
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 2
 root=$PWD
 
 out=$root/build/wine-saver
 win64=$root/build/win64
+linux=$root/build/linux
+cases=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --linux) linux=$(realpath "$2"); shift 2 ;;
+    --win64) win64=$(realpath "$2"); shift 2 ;;
+    --out) out=$(realpath -m "$2"); shift 2 ;;
+    -h|--help) awk 'NR > 1 && !/^#/ { exit } NR > 1 { sub(/^# ?/, ""); print }' "$0"; exit 0 ;;
+    *) cases+=("$1"); shift ;;
+  esac
+done
 saver=${KAMISHIBAI_SAVER_DIR:-$win64/shell/win32}/kamishibai.scr
 bare_saver=${KAMISHIBAI_SAVER_DIR:-$win64/shell/win32}/kamishibai-bare.scr
 registry_saver=${KAMISHIBAI_SAVER_DIR:-$win64/shell/win32}/kamishibai-registry.scr
 helpers=${KAMISHIBAI_WINE_HELPERS:-$win64/tests/wine}
 scrtool_exe=$win64/tools/scrtool/scrtool.exe
-scrtool=$root/build/linux/tools/scrtool/scrtool
-demo=$root/build/linux/demo.brsc
+scrtool=$linux/tools/scrtool/scrtool
+demo=$linux/demo.brsc
 demo_unpacked=$out/demo-unpacked
 prefix=$out/prefix
 screen_w=1024
@@ -44,11 +66,12 @@ wineserver=/usr/lib/wine/wineserver
 [ -x "$wineserver" ] || wineserver="$(command -v wineserver || true)"
 
 missing=()
-for tool in Xvfb xdotool import compare convert; do
+for tool in Xvfb xdotool import compare convert identify localedef; do
   command -v "$tool" >/dev/null || missing+=("$tool")
 done
 [ -n "$wine" ] || missing+=(wine64)
 [ -n "$wineserver" ] || missing+=(wineserver)
+[ -f /usr/share/i18n/locales/ja_JP ] || missing+=("/usr/share/i18n/locales/ja_JP (Debian: locales)")
 for file in "$saver" "$bare_saver" "$helpers/registry_store_test.exe" "$helpers/preview_host.exe" "$helpers/owner_host.exe" "$helpers/window_probe.exe" \
             "$scrtool_exe" "$scrtool" "$demo"; do
   [ -f "$file" ] || missing+=("$file")
@@ -62,9 +85,10 @@ fi
 all_cases=(s-show s-key s-move-100 s-move-101-y s-click d-show mode-letters
            config-opens config-enter-saves config-cancel config-none-disables-speed config-wait-99
            config-no-version config-owner config-then-show config-registry config-save-fails config-dpi-150
+           config-english config-save-fails-english ui-language
            registry-store
-           p-preview p-abc p-empty bare-banner bare-side-file sound-on sound-off sound-no-card)
-if [ $# -gt 0 ]; then cases=("$@"); else cases=("${all_cases[@]}"); fi
+           p-preview p-abc p-empty bare-banner bare-banner-english bare-side-file sound-on sound-off sound-no-card)
+[ ${#cases[@]} -gt 0 ] || cases=("${all_cases[@]}")
 for name in "${cases[@]}"; do
   [[ " ${all_cases[*]} " == *" $name "* ]] || { echo "wine-saver-test: no case '$name' (cases: ${all_cases[*]})" >&2; exit 2; }
 done
@@ -82,6 +106,21 @@ note() { printf '%s\n' "$*" >>"$out/details.log"; }
 
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset WINEARCH
+
+# The locales Wine takes the user's UI language from: Japanese for every
+# program of the run, English for the saver of an *-english case.
+export LOCPATH=$out/locales
+for locale in ja_JP en_US; do
+  if [ ! -d "$LOCPATH/$locale.UTF-8" ]; then
+    mkdir -p "$LOCPATH"
+    localedef -i "$locale" -f UTF-8 "$LOCPATH/$locale.UTF-8" >"$out/localedef-$locale.log" 2>&1 ||
+      { echo "wine-saver-test: localedef $locale.UTF-8 failed (see $out/localedef-$locale.log)" >&2; exit 2; }
+  fi
+done
+unset LC_ALL LC_MESSAGES LANGUAGE
+export LANG=ja_JP.UTF-8
+japanese_env=(LANG=ja_JP.UTF-8)
+english_env=(LANG=en_US.UTF-8)
 
 # The ALSA configurations: a null sink as the default device (a machine with
 # a sound card that plays into nothing) and none at all (a machine without).
@@ -176,7 +215,7 @@ new_case() {
   mkdir -p "$case_dir"
   case_exe=$case_dir/kamishibai.scr
   cp "${2:-$saver}" "$case_exe"
-  saver_env=(ALSA_CONFIG_PATH="$alsa_null" WINEDEBUG=-all)
+  saver_env=(ALSA_CONFIG_PATH="$alsa_null" WINEDEBUG=-all "${japanese_env[@]}")
   saver_pid=
   reason=
 }
@@ -461,6 +500,23 @@ config_design_no_version="$(printf '%s\n' "$config_design" | grep -vP '^10[1-5]\
 104|KamishibaiFlatButton|OK|127,159,207,181|1
 105|KamishibaiFlatButton|キャンセル|217,159,297,181|1"
 
+# The same dialog for an English user: English texts at the same places, but
+# for the speed list, which takes 16 pixels from the effect list.
+config_caption_english='"紙芝居スライドショー" Settings'
+config_wait_items_english='0 sec|1 sec|2 sec|3 sec|4 sec|5 sec|6 sec|7 sec|8 sec|9 sec|10 sec|11 sec|12 sec|13 sec|14 sec|15 sec'
+config_effect_items_english='None|Fade|Mosaic|Grey fade|Sepia fade'
+config_speed_items_english='Fastest|Fast|Normal|Slow|Slowest'
+config_design_english=$(printf '%s\n' "$config_design" | sed \
+  -e 's/^105|KamishibaiFlatButton|キャンセル|/105|KamishibaiFlatButton|Cancel|/' \
+  -e 's/^108|Button| 動作内容を設定してください |/108|Button| How the slide show runs |/' \
+  -e 's/^109|Static|画像切替間隔|/109|Static|Interval|/' \
+  -e 's/^110|Static|画像切替効果|/110|Static|Transition|/' \
+  -e 's/^111|Static|音　声　再　生|/111|Static|Sound|/' \
+  -e 's/^115|Button|あり|/115|Button|On|/' \
+  -e 's/^113|ComboBox|\*|112,46,240,\*|/113|ComboBox|*|112,46,224,*|/' \
+  -e 's/^114|ComboBox|\*|237,46,296,\*|/114|ComboBox|*|221,46,296,*|/' \
+  -e 's/^2|Button|キャンセル|/2|Button|Cancel|/')
+
 # control_line ID: the line of one control in config_controls.
 control_line() { printf '%s\n' "$config_controls" | grep -P "^hwnd=\\d+\\tid=$1\\t"; }
 read_controls() { config_controls=$(probe controls "$config_window"); }
@@ -492,7 +548,7 @@ wait_config() {
   local origin x_window
   origin=$(field "$config_line" client_origin)
   xdotool mousemove $((${origin%,*} + 35)) $((${origin#*,} + 128))
-  x_window=$(xdotool search --onlyvisible --name '"の設定$' 2>/dev/null | head -n 1)
+  x_window=$(xdotool search --onlyvisible --name '^".*"(の設定| Settings)$' 2>/dev/null | head -n 1)
   [ -z "$x_window" ] || xdotool windowfocus --sync "$x_window" 2>/dev/null
   return 0
 }
@@ -910,6 +966,21 @@ case_config-registry() {
 # dialog, and the dialog then closes; nothing is lost.
 case_config-save-fails() {
   new_case config-save-fails
+  save_fails_box "$config_caption" 設定を保存できませんでした。
+}
+
+# The same box for an English user, in English.
+case_config-save-fails-english() {
+  new_case config-save-fails-english
+  saver_env=(ALSA_CONFIG_PATH="$alsa_null" WINEDEBUG=-all "${english_env[@]}")
+  save_fails_box "$config_caption_english" "The settings could not be saved."
+}
+
+# save_fails_box CAPTION TEXT: OK on a settings file that cannot be written
+# gives one box captioned as the dialog, saying TEXT, and then the dialog
+# closes.
+save_fails_box() {
+  local caption=$1 text=$2
   mkdir -p "$case_dir/kt5_scr2.ini"
   start_saver /c
   wait_config || return 1
@@ -917,16 +988,31 @@ case_config-save-fails() {
   config_keys Return
   local box deadline=$(($(now_ms) + 10000))
   while :; do
-    box=$(probe dialogs | grep -P '\ttext=設定を保存できませんでした。' | head -n 1)
+    box=$(probe dialogs | grep -P "\\tcaption=\\Q$caption\\E\\t" | head -n 1)
     [ -n "$box" ] && break
-    [ "$(now_ms)" -lt "$deadline" ] || { reason="no box saying that the settings could not be saved"; return 1; }
+    [ "$(now_ms)" -lt "$deadline" ] || { reason="no box captioned $caption: $(probe dialogs | tr '\t' ' ')"; return 1; }
     sleep 0.2
   done
-  screenshot config-save-fails-screen
-  probe dismiss "$config_caption" >/dev/null
+  [ "$(field "$box" text)" = "$text" ] || { reason="the box says \"$(field "$box" text)\", expected \"$text\""; return 1; }
+  screenshot "$case_name-screen"
+  probe dismiss "$caption" >/dev/null
   wait_exit 10 || { reason="still running 10 s after the box"; return 1; }
   [ -d "$case_dir/kt5_scr2.ini" ] || { reason="the unwritable settings path was replaced"; return 1; }
-  reason="one box \"設定を保存できませんでした。\", then the dialog closed (status $saver_rc)"
+  reason="one box \"$text\", then the dialog closed (status $saver_rc)"
+}
+
+# Wine reports the UI language of the locale it runs in, and the saver's
+# choice follows it: Japanese for ja_JP.UTF-8, English for en_US.UTF-8 and C.
+case_ui-language() {
+  new_case ui-language
+  local setting have want problems=()
+  for setting in ja_JP.UTF-8:0411:japanese en_US.UTF-8:0409:english C:0409:english; do
+    want="langid=$(cut -d: -f2 <<<"$setting")	language=$(cut -d: -f3 <<<"$setting")"
+    have=$(LANG=${setting%%:*} probe ui-language | tr -d '\r')
+    [ "$have" = "$want" ] || problems+=("LANG=${setting%%:*}: $(tr '\t' ' ' <<<"$have"), expected $(tr '\t' ' ' <<<"$want")")
+  done
+  [ ${#problems[@]} -eq 0 ] || { reason="${problems[*]}"; return 1; }
+  reason="ja_JP.UTF-8 gives 0411 and Japanese, en_US.UTF-8 and C give 0409 and English"
 }
 
 # At 150 % (144 dots per inch) the dialog grows as a whole: client area,
@@ -951,6 +1037,38 @@ case_config-dpi-150() {
   fi
   "$wine" reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
   [ "$ok" = 1 ]
+}
+
+# For an English user: caption, labels, buttons and lists in English at the
+# Japanese places (see config-dialog-english.png and its 2x copy: nothing
+# may be cut off), Escape still cancels.
+case_config-english() {
+  new_case config-english
+  saver_env=(ALSA_CONFIG_PATH="$alsa_null" WINEDEBUG=-all "${english_env[@]}")
+  # The longest items selected: 15 sec, Sepia fade, Slowest.
+  write_ini SlideshowWait=15 SlideshowEffect=4 SlideshowEffectSpeed=4 SlideshowSoundUse=1
+  start_saver /c
+  wait_config || return 1
+  wait_choices 15 4 4 1 || return 1
+  local title client line
+  title=$(field "$config_line" title)
+  client=$(field "$config_line" client)
+  [ "$title" = "$config_caption_english" ] || { reason="caption \"$title\", expected \"$config_caption_english\""; return 1; }
+  [ "$client" = 310x200 ] || { reason="client area $client, expected 310x200"; return 1; }
+  check_layout "$config_design_english" || return 1
+  for line in "112|$config_wait_items_english" "113|$config_effect_items_english" "114|$config_speed_items_english"; do
+    [ "$(field "$(control_line "${line%%|*}")" items)" = "${line#*|}" ] ||
+      { reason="list ${line%%|*} holds \"$(field "$(control_line "${line%%|*}")" items)\""; return 1; }
+  done
+  dialog_screenshot config-dialog-english
+  # And the other long speed (config-dialog-english-fastest.png).
+  config_keys Tab Tab Home
+  wait_choices 15 4 0 1 || return 1
+  dialog_screenshot config-dialog-english-fastest
+  cp "$case_dir/kt5_scr2.ini" "$case_dir/before.ini"
+  close_config Escape || return 1
+  cmp -s "$case_dir/before.ini" "$case_dir/kt5_scr2.ini" || { reason="Escape changed kt5_scr2.ini"; return 1; }
+  reason="caption $config_caption_english, English texts at the designed places (see config-dialog-english.png)"
 }
 
 # The settings' registry store on Wine's registry, by its own test program.
@@ -1047,26 +1165,77 @@ case_p-empty() {
   check_bad_preview_number "'' is not a valid integer value" /p
 }
 
-# The bare saver with no archive anywhere: the text banner drifts on black.
+# The bare saver with no archive anywhere: the text banner drifts on black,
+# in the user's language: to the pixel the banner scrtool.exe play draws in
+# that language (both cut to their lit pixels below the top 20 rows, where
+# the viewer writes the clock's count), and not the other language's.
 case_bare-banner() {
   new_case bare-banner "$bare_saver"
+  shows_banner ja_JP.UTF-8 en_US.UTF-8
+}
+
+case_bare-banner-english() {
+  new_case bare-banner-english "$bare_saver"
+  saver_env=(ALSA_CONFIG_PATH="$alsa_null" WINEDEBUG=-all "${english_env[@]}")
+  shows_banner en_US.UTF-8 ja_JP.UTF-8
+}
+
+# banner_expected LANG OUT: the banner of a show without a scenario (the
+# minimal example without one) as scrtool.exe play draws it for LANG at
+# 1.5 s, cut to its lit pixels below the top 20 rows.
+banner_expected() {
+  local project=$out/no-scenario
+  if [ ! -f "$project/no-scenario.brsc" ]; then
+    rm -rf "$project" && cp -r "$root/examples/minimal" "$project"
+    sed -i '/^\[scenario\]/,/^file *=/d' "$project/manifest.toml"
+    "$scrtool" pack "$project/manifest.toml" -o "$project/no-scenario.brsc" >"$out/no-scenario-pack.log" 2>&1 ||
+      { reason="scrtool pack failed: $(tail -n 1 "$out/no-scenario-pack.log")"; return 1; }
+  fi
+  LANG=$1 "$wine" "$scrtool_exe" play "$(winpath "$project/no-scenario.brsc")" --size "${screen_w}x${screen_h}" \
+    --until 1500 --events none --snapshot "1500:$(winpath "$out/banner-play-$1.png")" >/dev/null 2>&1 ||
+    { reason="scrtool.exe play failed"; return 1; }
+  lit_part "$out/banner-play-$1.png" "$2"
+}
+
+# lit_part IN OUT: IN without its top 20 rows, cut to its lit pixels.
+lit_part() {
+  convert "$1" -crop "${screen_w}x$((screen_h - 20))+0+20" +repage -bordercolor black -border 1 -trim +repage "$2"
+}
+
+# same_image A B: whether two pictures have the same size and pixels
+# (differing counts pixels of pictures of one size only).
+same_image() {
+  [ "$(identify -format '%wx%h' "$1")" = "$(identify -format '%wx%h' "$2")" ] && [ "$(differing "$1" "$2")" = 0 ]
+}
+
+# shows_banner LANG OTHER: the case's saver, started full screen, shows the
+# banner of LANG, which differs from OTHER's.
+shows_banner() {
+  local lang=$1 other=$2
+  banner_expected "$lang" "$out/$case_name-expected.png" || return 1
+  banner_expected "$other" "$out/$case_name-other-language.png" || return 1
+  ! same_image "$out/$case_name-expected.png" "$out/$case_name-other-language.png" ||
+    { reason="scrtool.exe play draws the same banner in $lang and $other"; return 1; }
   start_saver /s
   wait_viewer || { reason="no viewer window within 15 s"; return 1; }
   check_full_screen_viewer 1 || return 1
   sleep 1.5
-  screenshot bare-banner-screen-1
+  screenshot "$case_name-screen-1"
   sleep 1
-  screenshot bare-banner-screen-2
+  screenshot "$case_name-screen-2"
   local first second moved limit=$((screen_w * screen_h / 4))
-  first=$(non_black "$out/bare-banner-screen-1.png")
-  second=$(non_black "$out/bare-banner-screen-2.png")
-  moved=$(differing "$out/bare-banner-screen-1.png" "$out/bare-banner-screen-2.png" "$out/bare-banner-diff.png")
-  note "bare-banner: non-black pixels $first and $second, $moved differ"
+  first=$(non_black "$out/$case_name-screen-1.png")
+  second=$(non_black "$out/$case_name-screen-2.png")
+  moved=$(differing "$out/$case_name-screen-1.png" "$out/$case_name-screen-2.png" "$out/$case_name-diff.png")
+  note "$case_name: non-black pixels $first and $second, $moved differ"
   if [ "$first" -eq 0 ] || [ "$second" -eq 0 ]; then reason="a screen is all black ($first, $second non-black pixels)"; return 1; fi
   if [ "$first" -gt "$limit" ] || [ "$second" -gt "$limit" ]; then reason="not mostly black ($first, $second non-black pixels)"; return 1; fi
   [ "$moved" -gt 0 ] || { reason="the banner did not move in a second"; return 1; }
+  lit_part "$out/$case_name-screen-1.png" "$out/$case_name-banner.png"
+  same_image "$out/$case_name-expected.png" "$out/$case_name-banner.png" ||
+    { reason="the banner ($case_name-banner.png) is not scrtool.exe's in $lang ($case_name-expected.png)"; return 1; }
   no_dialog || return 1
-  reason="$first and $second non-black pixels on black, $moved pixels changed in a second"
+  reason="the $lang banner exactly, $first and $second non-black pixels on black, $moved pixels changed in a second"
 }
 
 case_bare-side-file() {

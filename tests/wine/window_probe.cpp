@@ -13,6 +13,8 @@
 //   window_probe.exe end-process HWND        ends the process that shows a window (a test's leftover)
 //   window_probe.exe cursor                  the pointer position as Windows reports it
 //   window_probe.exe wave-error-text CODE    the system's text for a waveOut error code
+//   window_probe.exe ui-language             the user's UI language as the system reports it
+//                                            (LANGID, hex) and the language the saver takes from it
 //
 // Lines are UTF-8, fields separated by tabs as key=value, always in the same
 // order, so that a shell can pick one with grep and cut. A rect is
@@ -22,6 +24,7 @@
 // Exit status: 0 on success; 1 when a wait timed out, dismiss found no dialog,
 // a window number is not a window or a process could not be ended; 2 on a
 // usage error.
+#include "platform/UserLanguage.h"
 #include "platform/win32/WideText.h"
 
 #include <windows.h>
@@ -295,11 +298,19 @@ int WaveErrorText(UINT code) {
   return result == MMSYSERR_NOERROR ? 0 : 1;
 }
 
+int UiLanguage() {
+  char id[8] = {};
+  std::snprintf(id, sizeof id, "%04x", static_cast<unsigned>(GetUserDefaultUILanguage()));
+  Print(std::string("langid=") + id +
+        "\tlanguage=" + (CurrentUserLanguage() == UserLanguage::Japanese ? "japanese" : "english"));
+  return 0;
+}
+
 int Usage() {
   std::fprintf(stderr,
                "usage: window_probe.exe list [--all] | wait CLASS MS | wait-gone CLASS MS | dialogs |\n"
                "       dismiss CAPTION | children HWND | window HWND | controls HWND | end-process HWND |\n"
-               "       cursor | wave-error-text CODE\n");
+               "       cursor | wave-error-text CODE | ui-language\n");
   return 2;
 }
 
@@ -324,6 +335,7 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"controls" && argc == 3) return Controls(WindowOfArgument(argv[2]));
   if (command == L"end-process" && argc == 3) return EndProcess(WindowOfArgument(argv[2]));
   if (command == L"cursor" && argc == 2) return Cursor();
+  if (command == L"ui-language" && argc == 2) return UiLanguage();
   if (command == L"wave-error-text" && argc == 3) return WaveErrorText(static_cast<UINT>(std::wcstoul(argv[2], nullptr, 10)));
   return Usage();
 }
