@@ -81,7 +81,9 @@ placeholder_kind() {
   case $1 in
     *'|'*) echo "choice ${1//|/ }" ;;
     *:*) echo word ;;  # MS:OUT: a time before the file name
-    *ARCHIVE | *OUT | *EXE | *FILE | *MANIFEST) echo file ;;
+    # A FOLDER as pack's and init's first argument: pack takes a manifest
+    # file there as well, and file completion offers folders too.
+    *ARCHIVE | *OUT | *EXE | *FILE | *MANIFEST | *FOLDER) echo file ;;
     *DIR) echo dir ;;
     *) echo word ;;
   esac

@@ -117,7 +117,7 @@ const ToolCommandRegistration Registration({
     .name = "init",
     .summary = "write the manifest and scenario of a folder of photos",
     .usage = "scrtool init FOLDER [--order shuffle|name] [--name TEXT]\n"
-             "       [--max-size WxH|none] [--quality Q] [--force] [--quiet]",
+             "                    [--max-size WxH|none] [--quality Q] [--force] [--quiet]",
     .help = InitHelp.c_str(),
     .argumentCount = 1,
     .options = InitOptions(),

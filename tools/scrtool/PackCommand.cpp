@@ -392,17 +392,18 @@ const std::string PackHelp = std::string(
     "TOML manifest.\n"
     "\n"
     "A FOLDER without a manifest.toml is a show of its own photos: its .jpg,\n"
-    ".jpeg and .png files (any letter case) are the pictures, in natural order\n"
-    "of their names (img2 before img10) with ids 1000, 1001, ...; each is turned\n"
+    ".jpeg and .png files (any letter case) are the pictures, in natural order of\n"
+    "their names (img2 before img10) with ids 1000, 1001, ...; each is turned\n"
     "upright as its orientation data says, shrunk to fit --max-size, and stored\n"
     "as JPEG (a JPEG that needed neither is stored exactly as it is). Sounds\n"
-    "(.wav and the formats 'scrtool help pack' lists below) get ids 5000, ...: a\n"
-    "sound named like a picture (beach.jpg, beach.wav) is its narration, played\n"
-    "once the picture is in, and the show waits for it; without narrations, a\n"
-    "sound loops under the show (several take turns over each round). The show\n"
-    "uses the effect, speed and time between pictures of the saver's settings.\n"
-    "A picture or sound that cannot be read is left out with a warning. 'scrtool\n"
-    "init FOLDER' writes the manifest and scenario this uses, to go on by hand.\n"
+    "(WAV; FLAC, Ogg Vorbis and MP3 where this build converts them) get ids 5000,\n"
+    "...: a sound named like a picture (beach.jpg, beach.wav) is its narration,\n"
+    "played once the picture is in, and the show waits for it; without\n"
+    "narrations, a sound loops under the show (several take turns over each\n"
+    "round). The show uses the effect, speed and time between pictures of the\n"
+    "saver's settings. A picture or sound that cannot be read is left out with a\n"
+    "warning. 'scrtool init FOLDER' writes the manifest and scenario this uses,\n"
+    "to go on by hand.\n"
     "\n") +
     FolderShowOptionsHelp +
     "\n"
@@ -477,9 +478,9 @@ const std::string PackHelp = std::string(
 
 const std::string PackUsage =
     std::string("scrtool pack FOLDER -o OUT [--append-to EXE] [--order shuffle|name]\n"
-                "       [--name TEXT] [--max-size WxH|none] [--quality Q] [--jobs N] [--strict]\n"
-                "       [--quiet]\n") +
-    (InstallSupported() ? "       scrtool pack FOLDER --install [...]\n" : "") +
+                "                    [--name TEXT] [--max-size WxH|none] [--quality Q] [--jobs N]\n"
+                "                    [--strict] [--quiet]\n") +
+    (InstallSupported() ? "       scrtool pack FOLDER --install [--order shuffle|name] [--max-size WxH|none]\n" : "") +
     "       scrtool pack MANIFEST -o OUT [--append-to EXE] [--jobs N] [--strict] [-q]";
 
 const ToolCommandRegistration Registration({
