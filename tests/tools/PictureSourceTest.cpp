@@ -569,8 +569,8 @@ TEST_F(PictureFileTest, BadFilesAreRefusedWithTheirName)
     const Bytes png = EncodeImage(buffer, ImageFileFormat::Png);
     ExpectRefused(directory_ / "missing.png", "cannot open");
     ExpectRefused(directory_, "is a directory");
-    ExpectRefused(Write("notes.png", {'h', 'e', 'l', 'l', 'o'}), "neither a PNG nor a JPEG file");
-    ExpectRefused(Write("empty.png", {}), "neither a PNG nor a JPEG file");
+    ExpectRefused(Write("notes.png", {'h', 'e', 'l', 'l', 'o'}), "not a picture file of a kind this build reads");
+    ExpectRefused(Write("empty.png", {}), "not a picture file of a kind this build reads");
     ExpectRefused(Write("cut.png", Bytes(png.begin(), png.end() - 20)), "PNG: file ends inside the IDAT chunk (truncated)");
     ExpectRefused(Write("bad.jpg", {0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 1, 2}), "JPEG data is damaged");
 }

@@ -2,6 +2,7 @@
 
 #include "imaging/DirectBmpControl.h"
 #include "platform/Utf8Path.h"
+#include "tools/authoring/PictureSource.h"
 
 #include <toml++/toml.h>
 
@@ -102,9 +103,29 @@ bool IsJpegName(const std::string& name)
     return extension == ".jpg" || extension == ".jpeg";
 }
 
-bool IsPngName(const std::string& name)
+// Any kind this build decodes: the storages other than "jpeg" take them all.
+bool IsDecodedPictureName(const std::string& name)
 {
-    return Lower(Utf8FromPath(PathFromUtf8(name).extension())) == ".png";
+    const std::string extension = Lower(Utf8FromPath(PathFromUtf8(name).extension()));
+    const std::span<const std::string_view> extensions = PictureFileExtensions();
+    return std::find(extensions.begin(), extensions.end(), extension) != extensions.end();
+}
+
+// "PNG (.png), JPEG (.jpg, .jpeg), WebP (.webp) or HEIF (.heic, .heif)", as
+// far as this build reads them.
+std::string PictureKindNames()
+{
+    std::vector<std::string> kinds = {"PNG (.png)", "JPEG (.jpg, .jpeg)"};
+    const std::span<const std::string_view> extensions = PictureFileExtensions();
+    const auto reads = [&](std::string_view extension) {
+        return std::find(extensions.begin(), extensions.end(), extension) != extensions.end();
+    };
+    if (reads(".webp")) kinds.push_back("WebP (.webp)");
+    if (reads(".heic")) kinds.push_back("HEIF (.heic, .heif)");
+    std::string text;
+    for (size_t i = 0; i < kinds.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == kinds.size() ? " or " : ", ") + kinds[i];
+    return text;
 }
 
 class ManifestReader {
@@ -348,8 +369,8 @@ public:
         picture.id = Id(table, "picture.id", "[[picture]]");
         picture.file = File(table, "picture.file", "[[picture]]");
         const bool jpegFile = IsJpegName(picture.file.given);
-        if (!jpegFile && !IsPngName(picture.file.given))
-            Fail(*table.get("file"), "picture.file must name a PNG (.png) or JPEG (.jpg, .jpeg) file, not \"" +
+        if (!jpegFile && !IsDecodedPictureName(picture.file.given))
+            Fail(*table.get("file"), "picture.file must name a " + PictureKindNames() + " file, not \"" +
                                          picture.file.given + "\"");
 
         picture.storage = jpegFile ? PictureStorage::Jpeg : PictureStorage::Zlib;

@@ -2,14 +2,13 @@
 
 #include "platform/Utf8Path.h"
 #include "tools/authoring/NaturalOrder.h"
+#include "tools/authoring/PictureSource.h"
 #include "tools/authoring/SoundSource.h"
 
 #include <algorithm>
 #include <system_error>
 
 namespace {
-
-constexpr std::string_view PictureExtensions[] = {".jpg", ".jpeg", ".png"};
 
 char LowerAscii(char c)
 {
@@ -26,7 +25,7 @@ void SortNaturally(std::vector<FolderFile>& files)
 
 std::span<const std::string_view> PhotoFileExtensions()
 {
-    return PictureExtensions;
+    return PictureFileExtensions();
 }
 
 bool HasExtensionAmong(std::string_view name, std::span<const std::string_view> extensions)

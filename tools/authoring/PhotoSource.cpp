@@ -7,6 +7,9 @@
 #include "platform/Stream.h"
 #include "tools/authoring/ArchiveBuilder.h"
 #include "tools/authoring/PictureSource.h"
+#if KAMISHIBAI_HAVE_WEBP
+#include "tools/authoring/WebpPicture.h"
+#endif
 
 #include <cmath>
 #include <string>
@@ -188,6 +191,18 @@ PhotoOrientation PictureFileOrientation(std::span<const uint8_t> file)
         const std::span<const uint8_t> exif = PngExifBlock(file);
         return exif.empty() ? PhotoOrientation::Upright : PhotoOrientationFromExif(ReadExifBlockOrientation(exif));
     }
+    case PictureFileKind::Webp: {
+#if KAMISHIBAI_HAVE_WEBP
+        const std::span<const uint8_t> exif = WebpExifBlock(file);
+        return exif.empty() ? PhotoOrientation::Upright : PhotoOrientationFromExif(ReadExifBlockOrientation(exif));
+#else
+        break;
+#endif
+    }
+    // libheif turns the picture by the file's own irot and imir while
+    // decoding; the Exif orientation a HEIC also carries describes that same
+    // turn, so applying it as well would turn the photo twice.
+    case PictureFileKind::Heif: break;
     case PictureFileKind::Unknown: break;
     }
     return PhotoOrientation::Upright;

@@ -6,6 +6,12 @@
 #include "platform/Stream.h"
 #include "platform/Utf8Path.h"
 #include "ZULResourceUtilLib/LittleEndian.h"
+#if KAMISHIBAI_HAVE_WEBP
+#include "tools/authoring/WebpPicture.h"
+#endif
+#if KAMISHIBAI_HAVE_HEIF
+#include "tools/authoring/HeifPicture.h"
+#endif
 
 #include <algorithm>
 #include <array>
@@ -51,6 +57,47 @@ RgbaImage FromJpeg(std::span<const uint8_t> bytes)
         }
     }
     return image;
+}
+
+// "RIFF", a length, "WEBP": the RIFF form every WebP file is.
+bool HasWebpHeader(std::span<const uint8_t> bytes)
+{
+    return bytes.size() >= 12 && std::equal(bytes.begin(), bytes.begin() + 4, "RIFF") &&
+           std::equal(bytes.begin() + 8, bytes.begin() + 12, "WEBP");
+}
+
+// A HEIF file starts with its ftyp box: size, "ftyp", the major brand, a
+// minor version, then compatible brands up to the box's end. Any of the
+// brands of still images and image sequences, HEVC-coded or generic, makes
+// it one; a box longer than the bytes at hand is read as far as they go.
+bool HasHeifImageBrand(std::span<const uint8_t> bytes)
+{
+    if (bytes.size() < 16 || !std::equal(bytes.begin() + 4, bytes.begin() + 8, "ftyp")) return false;
+    const uint32_t boxSize = uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 | bytes[3];
+    if (boxSize < 16) return false;
+    const size_t end = std::min<size_t>(boxSize, bytes.size());
+    static constexpr const char* brands[] = {"heic", "heix", "heim", "heis", "hevc", "hevx",
+                                             "hevm", "hevs", "mif1", "msf1"};
+    const auto isImageBrand = [&](size_t at) {
+        return std::any_of(std::begin(brands), std::end(brands), [&](const char* brand) {
+            return std::equal(bytes.begin() + static_cast<ptrdiff_t>(at), bytes.begin() + static_cast<ptrdiff_t>(at + 4), brand);
+        });
+    };
+    if (isImageBrand(8)) return true;
+    for (size_t at = 16; at + 4 <= end; at += 4)
+        if (isImageBrand(at)) return true;
+    return false;
+}
+
+// ".jpg, .jpeg, .png, ...": the extensions this build reads, for messages.
+std::string ExtensionNames()
+{
+    std::string names;
+    for (const std::string_view extension : PictureFileExtensions()) {
+        if (!names.empty()) names += ", ";
+        names += extension;
+    }
+    return names;
 }
 
 // ---------------------------------------------------------------------------
@@ -515,7 +562,36 @@ PictureFileKind PictureFileKindOf(std::span<const uint8_t> bytes)
 {
     if (HasPngSignature(bytes)) return PictureFileKind::Png;
     if (bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF) return PictureFileKind::Jpeg;
+    if (HasWebpHeader(bytes)) return PictureFileKind::Webp;
+    if (HasHeifImageBrand(bytes)) return PictureFileKind::Heif;
     return PictureFileKind::Unknown;
+}
+
+std::span<const std::string_view> PictureFileExtensions()
+{
+    static constexpr std::string_view extensions[] = {
+        ".jpg", ".jpeg", ".png",
+#if KAMISHIBAI_HAVE_WEBP
+        ".webp",
+#endif
+#if KAMISHIBAI_HAVE_HEIF
+        ".heic", ".heif",
+#endif
+    };
+    return extensions;
+}
+
+void CheckPictureSourceSize(std::string_view kind, int64_t width, int64_t height)
+{
+    const std::string size = std::to_string(width) + " x " + std::to_string(height);
+    if (width <= 0 || height <= 0)
+        throw PictureSourceError("the " + std::string(kind) + " picture is " + size + " pixels: it has no pixels");
+    if (width > MaximumBufferDimension || height > MaximumBufferDimension)
+        throw PictureSourceError("the " + std::string(kind) + " picture is " + size + " pixels: more than the " +
+                                 std::to_string(MaximumBufferDimension) + " pixels a side a picture may have");
+    if (!PictureWithinMemoryLimit(static_cast<uint64_t>(width), static_cast<uint64_t>(height)))
+        throw PictureSourceError("the " + std::string(kind) + " picture is " + size + " pixels: larger than the " +
+                                 std::to_string(MaximumPictureBytes >> 20) + " MB a picture may take");
 }
 
 RgbaImage DecodePictureSource(std::span<const uint8_t> bytes)
@@ -528,8 +604,21 @@ RgbaImage DecodePictureSource(std::span<const uint8_t> bytes)
             throw PictureSourceError(std::string("PNG: ") + error.what());
         }
     case PictureFileKind::Jpeg: return FromJpeg(bytes);
-    default: throw PictureSourceError("neither a PNG nor a JPEG file");
+    case PictureFileKind::Webp:
+#if KAMISHIBAI_HAVE_WEBP
+        return DecodeWebp(bytes);
+#else
+        throw PictureSourceError("a WebP picture: this build of scrtool does not read WebP (convert it to JPEG or PNG)");
+#endif
+    case PictureFileKind::Heif:
+#if KAMISHIBAI_HAVE_HEIF
+        return DecodeHeif(bytes);
+#else
+        throw PictureSourceError("a HEIF picture: this build of scrtool does not read HEIF (convert it to JPEG or PNG)");
+#endif
+    case PictureFileKind::Unknown: break;
     }
+    throw PictureSourceError("not a picture file of a kind this build reads (" + ExtensionNames() + ")");
 }
 
 RgbaImage LoadPictureSource(const std::filesystem::path& path)

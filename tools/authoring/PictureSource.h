@@ -1,9 +1,15 @@
-// PictureSource: authors' picture files (PNG or JPEG) into the pixel rows and
-// palette of a picture entry of any depth.
+// PictureSource: authors' picture files (PNG, JPEG, and where the build has
+// their libraries WebP and HEIF) into the pixel rows and palette of a
+// picture entry of any depth.
 //
-// Loading: the file's first bytes decide its kind (PNG signature, or a JPEG
-// start-of-image marker), not its name. PNG goes through PngDecoder, JPEG
-// through the platform's DecodeJpeg; both give RGBA pixels.
+// Loading: the file's first bytes decide its kind (PNG signature, a JPEG
+// start-of-image marker, a RIFF WEBP header, an ftyp box with a HEIF image
+// brand), not its name. PNG goes through PngDecoder, JPEG through the
+// platform's DecodeJpeg, WebP through libwebp (WebpPicture.h), HEIF through
+// libheif (HeifPicture.h); all give RGBA pixels. A kind this build has no
+// decoder for is refused by name. Every decoder refuses a picture above
+// MaximumBufferDimension a side or MaximumPictureBytes as RGBA before it
+// allocates the picture.
 //
 // Converting (ConvertPicture): the RGBA picture is first laid over an opaque
 // background colour (alpha blended; opaque pixels stay exactly as they are),
@@ -43,6 +49,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class PictureSourceError : public std::runtime_error {
@@ -50,15 +57,26 @@ public:
     explicit PictureSourceError(const std::string& what) : std::runtime_error(what) {}
 };
 
-// The file's kind by its first bytes.
-enum class PictureFileKind { Png, Jpeg, Unknown };
+// The file's kind by its first bytes, whether or not this build decodes it.
+enum class PictureFileKind { Png, Jpeg, Webp, Heif, Unknown };
 PictureFileKind PictureFileKindOf(std::span<const uint8_t> bytes);
 
-// A PNG or JPEG in memory into RGBA. Throws PictureSourceError with a
+// The name extensions (lower case, with the dot) of the kinds this build
+// decodes: .jpg, .jpeg, .png, then .webp and .heic, .heif where the build
+// has libwebp and libheif. The one list that folders and manifests go by.
+std::span<const std::string_view> PictureFileExtensions();
+
+// A picture file in memory into RGBA. Throws PictureSourceError with a
 // one-line message (without a file name).
 RgbaImage DecodePictureSource(std::span<const uint8_t> bytes);
 // The same for a file; messages start with the file's name.
 RgbaImage LoadPictureSource(const std::filesystem::path& path);
+
+// For decoders, on the size a file's header gives, before allocating: throws
+// PictureSourceError naming `kind` unless the picture has 1 to
+// MaximumBufferDimension pixels a side and width × height × 4 bytes within
+// MaximumPictureBytes.
+void CheckPictureSourceSize(std::string_view kind, int64_t width, int64_t height);
 
 enum class PaletteChoice { Quantise, Grey };
 enum class Dithering { None, FloydSteinberg };
