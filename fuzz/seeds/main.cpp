@@ -9,6 +9,7 @@ void WriteCodecSeeds(const std::filesystem::path& corpusRoot);
 void WriteExifSeeds(const std::filesystem::path& corpusRoot);
 void WriteIniSeeds(const std::filesystem::path& corpusRoot);
 void WritePictureSeeds(const std::filesystem::path& corpusRoot);
+void WritePictureSourceSeeds(const std::filesystem::path& corpusRoot);
 void WritePngSeeds(const std::filesystem::path& corpusRoot);
 void WriteScenarioSeeds(const std::filesystem::path& corpusRoot);
 void WriteSoundSeeds(const std::filesystem::path& corpusRoot);
@@ -27,6 +28,7 @@ int main(int argc, char** argv)
         WriteExifSeeds(root);
         WriteIniSeeds(root);
         WritePictureSeeds(root);
+        WritePictureSourceSeeds(root);
         WritePngSeeds(root);
         WriteScenarioSeeds(root);
         WriteSoundSeeds(root);
