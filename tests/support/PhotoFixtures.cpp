@@ -1,58 +1,15 @@
 #include "tests/support/PhotoFixtures.h"
 
+#include "tests/support/ExifFixtures.h"
+
 #include <stdexcept>
 #include <string_view>
 
-namespace {
-
-void Put16(std::vector<uint8_t>& out, uint16_t value, bool bigEndian)
-{
-    if (bigEndian) {
-        out.push_back(static_cast<uint8_t>(value >> 8));
-        out.push_back(static_cast<uint8_t>(value));
-    } else {
-        out.push_back(static_cast<uint8_t>(value));
-        out.push_back(static_cast<uint8_t>(value >> 8));
-    }
-}
-
-void Put32(std::vector<uint8_t>& out, uint32_t value, bool bigEndian)
-{
-    if (bigEndian) {
-        Put16(out, static_cast<uint16_t>(value >> 16), true);
-        Put16(out, static_cast<uint16_t>(value), true);
-    } else {
-        Put16(out, static_cast<uint16_t>(value), false);
-        Put16(out, static_cast<uint16_t>(value >> 16), false);
-    }
-}
-
-}  // namespace
-
 std::vector<uint8_t> WithExifOrientation(const std::vector<uint8_t>& jpeg, int orientation, bool bigEndian)
 {
-    if (jpeg.size() < 2 || jpeg[0] != 0xFF || jpeg[1] != 0xD8) throw std::invalid_argument("not a JPEG");
-    std::vector<uint8_t> tiff;
-    tiff.push_back(bigEndian ? 'M' : 'I');
-    tiff.push_back(bigEndian ? 'M' : 'I');
-    Put16(tiff, 42, bigEndian);
-    Put32(tiff, 8, bigEndian);  // IFD0 right after the header
-    Put16(tiff, 1, bigEndian);  // one entry
-    Put16(tiff, 0x0112, bigEndian);  // Orientation
-    Put16(tiff, 3, bigEndian);       // SHORT
-    Put32(tiff, 1, bigEndian);       // one value, held in the entry itself
-    Put16(tiff, static_cast<uint16_t>(orientation), bigEndian);
-    Put16(tiff, 0, bigEndian);  // padding of the value field
-    Put32(tiff, 0, bigEndian);  // no next IFD
-
-    std::vector<uint8_t> out = {0xFF, 0xD8, 0xFF, 0xE1};
-    const size_t length = 2 + 6 + tiff.size();
-    out.push_back(static_cast<uint8_t>(length >> 8));
-    out.push_back(static_cast<uint8_t>(length));
-    for (const char c : std::string_view("Exif\0\0", 6)) out.push_back(static_cast<uint8_t>(c));
-    out.insert(out.end(), tiff.begin(), tiff.end());
-    out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
-    return out;
+    const std::vector<uint8_t> block = MakeExifBlock(
+        ExifOptions(bigEndian ? TiffByteOrder::BigEndian : TiffByteOrder::LittleEndian, static_cast<uint16_t>(orientation)));
+    return JpegWithExifSegment(jpeg, block);
 }
 
 std::vector<uint8_t> QuartersBgr(int width, int height)

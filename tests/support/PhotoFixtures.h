@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-// The JPEG with an Exif APP1 segment right after its start-of-image marker,
-// holding one IFD0 entry: Orientation (tag 274) = orientation, in the given
-// byte order ("II" little-endian, "MM" big-endian).
+// The JPEG with an Exif APP1 segment right after its start-of-image marker
+// whose first directory holds Orientation (tag 274) = orientation, as a
+// camera writes it, in the given byte order (ExifFixtures.h).
 std::vector<uint8_t> WithExifOrientation(const std::vector<uint8_t>& jpeg, int orientation, bool bigEndian = false);
 
 // The quarters' colours, in blue, green, red order as the JPEG fixtures take them.

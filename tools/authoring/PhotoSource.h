@@ -1,14 +1,16 @@
-// PhotoSource: picture files (JPEG or PNG) made ready the way photos need:
-// turned upright by the orientation they carry, and shrunk to fit a size.
+// PhotoSource: picture files (JPEG, PNG, WebP or HEIF) made ready the way
+// photos need: turned upright by the orientation they carry, and shrunk to
+// fit a size.
 //
-// Orientation: a JPEG's from its Exif segment, a PNG's from its eXIf chunk
-// (platform/PictureOrientation.h); all eight values are applied
-// (PhotoTransform.h). Shrinking keeps the aspect ratio (FitWithin) and
-// averages areas exactly (AreaShrinker). A JPEG at least twice the size
-// needed is decoded already scaled by 1/2, 1/4 or 1/8 (the decoder's DCT
-// scaling) and its rows shrunk as they arrive: the full-size picture is never
-// held. Transparent PNG pixels are laid over black, as the viewer's window
-// is black.
+// Orientation: a JPEG's from its Exif segment, a PNG's from its eXIf chunk,
+// a WebP's from its EXIF chunk (platform/PictureOrientation.h), all eight
+// values applied (PhotoTransform.h); a HEIF comes from its decoder already
+// turned by its own rotation boxes. Shrinking keeps the aspect ratio
+// (FitWithin) and averages areas exactly (AreaShrinker). A JPEG at least
+// twice the size needed is decoded already scaled by 1/2, 1/4 or 1/8 (the
+// decoder's DCT scaling) and its rows shrunk as they arrive: the full-size
+// picture is never held. Transparent pixels are laid over black, as the
+// viewer's window is black.
 //
 // PreparePhoto makes the JPEG stream of storage "photo": the file's own
 // bytes when it is a JPEG that needs neither turning nor shrinking (so it is

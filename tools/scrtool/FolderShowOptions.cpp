@@ -14,6 +14,17 @@ const char* const FolderShowOptionsHelp =
     "  --quality Q           JPEG quality, 1-100, of the photos that had to be\n"
     "                        turned or shrunk (default 90)\n";
 
+FolderShowCallbacks FolderShowProgress(ProgressLine& progress)
+{
+    FolderShowCallbacks callbacks;
+    if (progress.Shown())
+        callbacks.progress = [&progress](size_t done, size_t total, const std::string& name) {
+            progress.Show(done, total, name);
+        };
+    callbacks.warning = [&progress](const FolderShowWarning& warning) { progress.Warn(warning.file, warning.text); };
+    return callbacks;
+}
+
 std::vector<ToolOption> FolderShowToolOptions()
 {
     return {{"--order", ToolOptionKind::Value},

@@ -4,6 +4,8 @@
 #pragma once
 
 #include "tools/authoring/FolderProject.h"
+#include "tools/authoring/FolderShowBuilder.h"
+#include "tools/scrtool/ProgressLine.h"
 #include "tools/scrtool/ToolSupport.h"
 
 #include <optional>
@@ -14,6 +16,10 @@
 // Otherwise the usage error's exit status (already reported).
 std::optional<int> ParseFolderShowOption(const std::string& command, const std::string& option,
                                          const std::string& value, FolderShowOptions& show);
+
+// What preparing a folder tells the user: each file done on the progress
+// line (when it is shown), each warning on a line of its own.
+FolderShowCallbacks FolderShowProgress(ProgressLine& progress);
 
 // The options, for a command's option table.
 std::vector<ToolOption> FolderShowToolOptions();

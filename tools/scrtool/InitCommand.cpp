@@ -58,13 +58,7 @@ int RunInit(const ToolArguments& arguments)
 
     ProgressLine progress("init", StandardErrorIsTerminal() && !quiet);
     try {
-        FolderShowCallbacks callbacks;
-        if (progress.Shown())
-            callbacks.progress = [&progress](size_t done, size_t total, const std::string& name) {
-                progress.Show(done, total, name);
-            };
-        callbacks.warning = [&](const FolderShowWarning& warning) { progress.Warn(warning.file, warning.text); };
-        const FolderShow prepared = PrepareFolderShow(folder, show, 0, callbacks);
+        const FolderShow prepared = PrepareFolderShow(folder, show, 0, FolderShowProgress(progress));
         progress.Clear();
         WriteFileReplacing(scenarioPath, Bytes(prepared.project.scenarioText));
         WriteFileReplacing(manifestPath, Bytes(prepared.project.manifestText));

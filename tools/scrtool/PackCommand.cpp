@@ -257,13 +257,7 @@ BuiltPack PackFolder(const std::filesystem::path& folder, const PackRequest& req
                      const std::vector<uint8_t>& program, ProgressLine& progress)
 {
     BuiltPack built;
-    FolderShowCallbacks callbacks;
-    if (progress.Shown())
-        callbacks.progress = [&progress](size_t done, size_t total, const std::string& name) {
-            progress.Show(done, total, name);
-        };
-    callbacks.warning = [&](const FolderShowWarning& warning) { progress.Warn(warning.file, warning.text); };
-    const FolderShow show = PrepareFolderShow(folder, request.show, request.workers, callbacks);
+    const FolderShow show = PrepareFolderShow(folder, request.show, request.workers, FolderShowProgress(progress));
     built.warningCount = show.warningCount;
     // The photos are ready: what is left is the small about picture and the archive.
     built.archive = BuildManifestArchive(show.manifest, program, show.BuildOptions({}, request.workers));
@@ -273,6 +267,14 @@ BuiltPack PackFolder(const std::filesystem::path& folder, const PackRequest& req
                     std::to_string(show.soundCount) + (show.soundCount == 1 ? " sound" : " sounds") + " from " +
                     Utf8FromPath(folder);
     return built;
+}
+
+// The one line of a failure, on a line of its own.
+int Failed(ProgressLine& progress, const std::string& text)
+{
+    progress.Clear();
+    ReportError(text);
+    return ExitFailure;
 }
 
 int RunPack(const ToolArguments& arguments)
@@ -357,21 +359,13 @@ int RunPack(const ToolArguments& arguments)
                          installPath ? "; the saver plays it from now on" : "");
         }
     } catch (const ManifestError& failure) {
-        progress.Clear();
-        ReportError(failure.what());
-        return ExitFailure;
+        return Failed(progress, failure.what());
     } catch (const ArchiveBuildError& failure) {
-        progress.Clear();
-        ReportError(failure.what());
-        return ExitFailure;
+        return Failed(progress, failure.what());
     } catch (const PhotoFolderError& failure) {
-        progress.Clear();
-        ReportError(failure.what());
-        return ExitFailure;
+        return Failed(progress, failure.what());
     } catch (const FolderProjectError& failure) {
-        progress.Clear();
-        ReportError(Utf8FromPath(source) + ": " + failure.what());
-        return ExitFailure;
+        return Failed(progress, Utf8FromPath(source) + ": " + failure.what());
     }
     return ExitSuccess;
 }
@@ -392,28 +386,28 @@ const std::string PackHelp = std::string(
     "TOML manifest.\n"
     "\n"
     "A FOLDER without a manifest.toml is a show of its own photos: its .jpg,\n"
-    ".jpeg and .png files (any letter case) are the pictures, in natural order of\n"
-    "their names (img2 before img10) with ids 1000, 1001, ...; each is turned\n"
-    "upright as its orientation data says, shrunk to fit --max-size, and stored\n"
-    "as JPEG (a JPEG that needed neither is stored exactly as it is). Sounds\n"
-    "(WAV; FLAC, Ogg Vorbis and MP3 where this build converts them) get ids 5000,\n"
-    "...: a sound named like a picture (beach.jpg, beach.wav) is its narration,\n"
-    "played once the picture is in, and the show waits for it; without\n"
-    "narrations, a sound loops under the show (several take turns over each\n"
-    "round). The show uses the effect, speed and time between pictures of the\n"
-    "saver's settings. A picture or sound that cannot be read is left out with a\n"
-    "warning. 'scrtool init FOLDER' writes the manifest and scenario this uses,\n"
-    "to go on by hand.\n"
+    ".jpeg and .png files (and .webp, .heic and .heif where this build reads\n"
+    "them), in any letter case, are the pictures, in natural order of their names\n"
+    "(img2 before img10) with ids 1000, 1001, ...; each is turned upright as its\n"
+    "orientation data says, shrunk to fit --max-size, and stored as JPEG (a JPEG\n"
+    "that needed neither is stored exactly as it is). Sounds (WAV; FLAC, Ogg\n"
+    "Vorbis and MP3 where this build converts them) get ids 5000, ...: a sound\n"
+    "named like a picture (beach.jpg, beach.wav) is its narration, played once\n"
+    "the picture is in, and the show waits for it; without narrations, a sound\n"
+    "loops under the show (several take turns over each round). The show uses the\n"
+    "effect, speed and time between pictures of the saver's settings. A picture\n"
+    "or sound that cannot be read is left out with a warning. 'scrtool init\n"
+    "FOLDER' writes the manifest and scenario this uses, to go on by hand.\n"
     "\n") +
     FolderShowOptionsHelp +
     "\n"
     "MANIFEST (or a FOLDER holding manifest.toml) names the archive's options\n"
     "(identification, key seed, encryption block size and interleave, default\n"
     "encryption mode), the information block, the scenario text file, the\n"
-    "pictures (PNG or JPEG, with storage photo, raw, lzss, zlib or jpeg and a\n"
-    "depth of 1, 4, 8, 16, 24 or 32 bits) and the sounds. File names in it are\n"
-    "relative to the manifest's folder (docs/manifest.md describes every key,\n"
-    "docs/scenario-text.md the scenario text). A small example:\n"
+    "pictures (PNG, JPEG, WebP or HEIF, with storage photo, raw, lzss, zlib or\n"
+    "jpeg and a depth of 1, 4, 8, 16, 24 or 32 bits) and the sounds. File names\n"
+    "in it are relative to the manifest's folder (docs/manifest.md describes\n"
+    "every key, docs/scenario-text.md the scenario text). A small example:\n"
     "\n"
     "  [archive]\n"
     "  key-seed = 0x4B534231\n"
@@ -480,7 +474,7 @@ const std::string PackUsage =
     std::string("scrtool pack FOLDER -o OUT [--append-to EXE] [--order shuffle|name]\n"
                 "                    [--name TEXT] [--max-size WxH|none] [--quality Q] [--jobs N]\n"
                 "                    [--strict] [--quiet]\n") +
-    (InstallSupported() ? "       scrtool pack FOLDER --install [--order shuffle|name] [--max-size WxH|none]\n" : "") +
+    (InstallSupported() ? "       scrtool pack FOLDER --install [--order shuffle|name] [--quiet]\n" : "") +
     "       scrtool pack MANIFEST -o OUT [--append-to EXE] [--jobs N] [--strict] [-q]";
 
 const ToolCommandRegistration Registration({
