@@ -41,6 +41,12 @@ struct JpegLimits {
     // decoder may set aside for its own work (a progressive or multi-scan
     // stream keeps every coefficient of the picture until its last scan).
     uint64_t maximumBytes = 0;
+    // Refuse a stream that ends before its image data does, or whose scan
+    // data breaks off at a marker. The decoder would fill in what it could
+    // not read (grey) and go on, as the saver wants; an authoring tool wants
+    // to know instead. Honoured where the decoder reports such warnings
+    // (libjpeg); WIC does not.
+    bool refuseDamagedData = false;
 };
 
 // The size in the stream's frame header, as the decoder read it.

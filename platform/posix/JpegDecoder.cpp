@@ -19,6 +19,8 @@
 #include <new>
 
 #include <jpeglib.h>
+// After jpeglib.h, which it needs: the message codes of the warnings.
+#include <jerror.h>
 
 namespace {
 
@@ -32,6 +34,7 @@ struct DecodeJob {
     jpeg_progress_mgr progress;
     std::jmp_buf jump;
     unsigned char* row;  // one output row; owned, the caller deletes it
+    bool dataMissing;    // a warning said that the file or a scan ended early
 };
 
 [[noreturn]] void LeaveDecoder(j_common_ptr info)
@@ -42,6 +45,15 @@ struct DecodeJob {
 // Warnings about damaged data are not shown anywhere; the picture decodes as
 // far as it can.
 void DropMessage(j_common_ptr) {}
+
+// Every message passes here; a warning (level -1) that data ran out is kept,
+// for the callers that refuse pictures with grey filled in.
+void NoteMessage(j_common_ptr info, int level)
+{
+    if (level < 0 && (info->err->msg_code == JWRN_JPEG_EOF || info->err->msg_code == JWRN_HIT_MARKER))
+        static_cast<DecodeJob*>(info->client_data)->dataMissing = true;
+    if (level < 0) ++info->err->num_warnings;
+}
 
 void CheckScanCount(j_common_ptr info)
 {
@@ -102,7 +114,10 @@ bool RunDecoder(DecodeJob* job, const unsigned char* data, unsigned long size, c
     }
     // No jpeg_finish_decompress: every row is out, and damage after the image
     // data (which finishing would read) must not throw the picture away.
-    return true;
+    // A premature end of the file or of a scan means grey was filled in. Other
+    // warnings (such as extraneous bytes before a marker, which some cameras
+    // write) leave the picture whole.
+    return !limits.refuseDamagedData || !job->dataMissing;
 }
 
 }  // namespace
@@ -125,6 +140,7 @@ bool DecodeJpegRowsScaled(TStream& stream, const JpegLimits& limits, int scaleDe
     job->info.err = jpeg_std_error(&job->errors);
     job->errors.error_exit = LeaveDecoder;
     job->errors.output_message = DropMessage;
+    job->errors.emit_message = NoteMessage;
     job->info.client_data = job.get();  // kept by jpeg_create_decompress
 
     const bool decoded =

@@ -233,3 +233,25 @@ TEST(JpegDecoderTest, ScaleDenominatorForANeededSize)
 }
 
 }  // namespace
+
+// A stream cut inside its scan decodes with grey filled in, as the saver
+// wants; a caller that asks to refuse damaged data is told instead. Either
+// way, with or without the end-of-image marker after the cut.
+TEST(JpegDecoderTest, DamagedDataIsRefusedOnlyWhenAsked)
+{
+    const Bytes whole = EncodeTestJpeg(64, 64, GradientBgr(64, 64));
+    Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(whole.size() * 6 / 10));
+    Bytes cutWithEnd = cut;
+    cutWithEnd.insert(cutWithEnd.end(), {0xFF, 0xD9});
+    JpegLimits refusing;
+    refusing.refuseDamagedData = true;
+    for (const Bytes* stream : {&cut, &cutWithEnd}) {
+        RecordingSink lenient;
+        EXPECT_TRUE(DecodeScaled(*stream, 1, lenient));
+        EXPECT_EQ(lenient.rows_, 64);
+        RecordingSink strict;
+        EXPECT_FALSE(DecodeScaled(*stream, 1, strict, refusing));
+    }
+    RecordingSink intact;
+    EXPECT_TRUE(DecodeScaled(whole, 2, intact, refusing)) << "an intact stream passes";
+}

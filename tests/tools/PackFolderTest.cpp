@@ -162,14 +162,21 @@ TEST_F(PackFolderTest, FilesThatCannotBeReadAreLeftOutWithAWarning)
     Photo("b-truncated.jpg", std::vector<uint8_t>(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(good.size() / 2)));
     Photo("c-not-a-picture.png", {'h', 'e', 'l', 'l', 'o'});
     Photo("d-good.jpg", good);
+    // Cut inside its scan, and larger than the maximum: the decoder would
+    // shrink what it read with grey filled in for the rest.
+    const std::vector<uint8_t> large = Quarters(400, 300);
+    Photo("e-large-truncated.jpg", std::vector<uint8_t>(large.begin(), large.end() - 200));
     Photo("notes.txt", {'x'});
 
-    const RunResult packed = Pack({"--order", "name"});
+    const RunResult packed = Pack({"--order", "name", "--max-size", "100x100"});
     ASSERT_EQ(packed.exitCode, 0) << packed.err;
     EXPECT_NE(packed.err.find("b-truncated.jpg: warning: skipped: "), std::string::npos) << packed.err;
     EXPECT_NE(packed.err.find("c-not-a-picture.png: warning: skipped: "), std::string::npos) << packed.err;
+    EXPECT_NE(packed.err.find("e-large-truncated.jpg: warning: skipped: the JPEG file ends before its picture does"),
+              std::string::npos)
+        << packed.err;
     EXPECT_NE(packed.err.find("notes.txt"), std::string::npos) << "other files are named once: " << packed.err;
-    EXPECT_EQ(LineCount(packed.err), 3u) << packed.err;
+    EXPECT_EQ(LineCount(packed.err), 4u) << packed.err;
     // The two good ones are the show, with ids that close up.
     EXPECT_EQ(Picture(1001).width, 40);
     EXPECT_NE(Run({"picture", (folder_ / "show.brsc").string(), "1002", (folder_ / "x.pam").string()}).exitCode, 0);
@@ -177,7 +184,7 @@ TEST_F(PackFolderTest, FilesThatCannotBeReadAreLeftOutWithAWarning)
     // --strict: the warnings fail the pack, and nothing is written.
     const RunResult strict = Pack({"--strict"}, "strict.brsc");
     EXPECT_EQ(strict.exitCode, 1);
-    EXPECT_NE(strict.err.find("not written: --strict, and 3 warnings"), std::string::npos) << strict.err;
+    EXPECT_NE(strict.err.find("not written: --strict, and 4 warnings"), std::string::npos) << strict.err;
     EXPECT_FALSE(fs::exists(folder_ / "strict.brsc"));
 }
 

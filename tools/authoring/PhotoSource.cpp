@@ -99,6 +99,32 @@ public:
     bool Row(int32_t, const uint8_t*) noexcept override { return true; }
 };
 
+// Whether a JPEG stream holds its end-of-image marker after the start of its
+// first scan: the segments before the scan are stepped over by their
+// lengths (an Exif thumbnail in them has an end marker of its own), and in
+// the scan data a 0xFF byte is followed by 0x00 or a restart marker, so
+// 0xFF 0xD9 there is the real end. A file cut short has none; the decoder
+// would fill the missing part with grey, and on Windows nothing would say so.
+bool JpegStreamComplete(std::span<const uint8_t> jpeg)
+{
+    size_t position = 2;  // after the start-of-image marker
+    while (position + 4 <= jpeg.size()) {
+        if (jpeg[position] != 0xFF) return false;
+        const uint8_t marker = jpeg[position + 1];
+        if (marker == 0xFF) {  // fill byte before a marker
+            ++position;
+            continue;
+        }
+        const size_t length = size_t{jpeg[position + 2]} << 8 | jpeg[position + 3];
+        if (length < 2) return false;
+        position += 2 + length;
+        if (marker == 0xDA) break;  // start of scan: its data follows the header
+    }
+    for (size_t i = position; i + 1 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xD9) return true;
+    return false;
+}
+
 [[noreturn]] void JpegDecodeFailed(const JpegFrameDimensions& frame)
 {
     if (frame.width > 0 && frame.height > 0 &&
@@ -110,6 +136,7 @@ public:
 
 PictureSize JpegFrame(std::span<const uint8_t> file)
 {
+    if (!JpegStreamComplete(file)) throw PictureSourceError("the JPEG file ends before its picture does (truncated)");
     try {
         const JpegFrameSize frame = ReadJpegFrameSize(file);
         return {frame.width, frame.height};
@@ -118,14 +145,22 @@ PictureSize JpegFrame(std::span<const uint8_t> file)
     }
 }
 
+// The saver's memory bound; and what the saver would show with grey filled
+// in is refused, so that a damaged photo is named rather than packed.
+JpegLimits DamageRefusingLimits()
+{
+    JpegLimits limits{0, 0, MaximumPictureBytes};
+    limits.refuseDamagedData = true;
+    return limits;
+}
+
 // A JPEG decoded and shrunk to target (in the file's own orientation).
 RgbaImage DecodeJpegShrunk(std::span<const uint8_t> file, PictureSize frame, PictureSize target)
 {
     TBytesStream stream(file.data(), static_cast<int64_t>(file.size()));
     ShrinkingSink sink(target);
     JpegFrameDimensions decoded;
-    if (!DecodeJpegRowsScaled(stream, JpegLimits{0, 0, MaximumPictureBytes}, ScaleDenominatorFor(frame, target),
-                              &decoded, sink))
+    if (!DecodeJpegRowsScaled(stream, DamageRefusingLimits(), ScaleDenominatorFor(frame, target), &decoded, sink))
         JpegDecodeFailed(decoded);
     return sink.Finish();
 }
@@ -135,7 +170,7 @@ void CheckJpegDecodes(std::span<const uint8_t> file)
     TBytesStream stream(file.data(), static_cast<int64_t>(file.size()));
     DiscardingSink sink;
     JpegFrameDimensions decoded;
-    if (!DecodeJpegRowsScaled(stream, JpegLimits{0, 0, MaximumPictureBytes}, 8, &decoded, sink))
+    if (!DecodeJpegRowsScaled(stream, DamageRefusingLimits(), 8, &decoded, sink))
         JpegDecodeFailed(decoded);
 }
 
