@@ -24,6 +24,8 @@
 # Anything else (no usage block, no commands, a help that fails) stops the
 # build with a message rather than installing a page that lost a command.
 set -euo pipefail
+# shellcheck source=lib/roff.sh
+source "$(dirname "$0")/lib/roff.sh"
 
 if [ $# -ne 4 ]; then
   echo "usage: $0 SCRTOOL VERSION MAN_PAGE COMPLETION" >&2
@@ -62,17 +64,6 @@ split_help() {
     i=$((i + 1))
   done
   body_lines=("${lines[@]:i}")
-}
-
-# The words of a usage form with their brackets taken off: for each word,
-# lead ("[" before it), core and trail ("]" and "..." after it).
-core_regex='^(\[*)(.*[^].[])([].]*)$'
-split_word() {
-  if [[ $1 =~ $core_regex ]]; then
-    word_lead=${BASH_REMATCH[1]} word_core=${BASH_REMATCH[2]} word_trail=${BASH_REMATCH[3]}
-  else
-    word_lead="" word_core=$1 word_trail=""
-  fi
 }
 
 # What a placeholder stands for, as the completion offers it: a choice of
@@ -139,16 +130,6 @@ read_usage() {
 # ---------------------------------------------------------------------------
 # Writing roff.
 
-# Text as roff reads it literally: backslashes and hyphens escaped (an
-# option's "-" must stay the ASCII one a reader can copy), and a control
-# character at the start of a line defused.
-roff() {
-  local text=${1//\\/\\e}
-  text=${text//-/\\-}
-  [[ $text == [.\']* ]] && text="\\&$text"
-  printf '%s' "$text"
-}
-
 # One usage line as roff for no-fill mode: the command in bold, options in
 # bold, placeholders in italics, brackets and spacing as they are.
 usage_roff() {
@@ -179,36 +160,6 @@ usage_block_roff() {  # COMMAND
     usage_roff "${line#"$indent"}" "$1"
   done
   echo .fi
-}
-
-# Paragraphs of body text: running text is filled, indented lines are kept
-# as they stand.
-body_roff() {
-  local line mode=none
-  for line in "$@"; do
-    if [ -z "$line" ]; then
-      [ "$mode" = verbatim ] && echo .fi
-      mode=none
-    elif [[ $line == ' '* ]]; then
-      if [ "$mode" != verbatim ]; then
-        [ "$mode" = none ] && echo .PP
-        echo .nf
-        mode=verbatim
-      fi
-      roff "$line"
-      echo
-    else
-      if [ "$mode" = verbatim ]; then
-        echo .fi
-      elif [ "$mode" = none ]; then
-        echo .PP
-      fi
-      mode=text
-      roff "$line"
-      echo
-    fi
-  done
-  if [ "$mode" = verbatim ]; then echo .fi; fi
 }
 
 # ---------------------------------------------------------------------------
