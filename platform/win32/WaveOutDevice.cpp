@@ -8,6 +8,7 @@
 // callback can still read them); the done notice carries the index from the
 // header's user value.
 #include "platform/WaveDevice.h"
+#include "platform/win32/WideText.h"
 
 #include <windows.h>
 #include <mmsystem.h>
@@ -191,12 +192,15 @@ public:
         return WaveDeviceStatus::Ok;
     }
 
+    // The system's text in UTF-8, as every text inside the program is: the
+    // ANSI form would be in the user's code page (Shift-JIS on a Japanese
+    // system), which the message box would then show garbled.
     std::string ErrorText(WaveDeviceStatus status) const override
     {
-        char text[256] = {};
-        if (waveOutGetErrorTextA(CodeOf(status), text, 255) != MMSYSERR_NOERROR) return WaveDeviceStatusName(status);
-        text[255] = '\0';
-        return text;
+        wchar_t text[256] = {};
+        if (waveOutGetErrorTextW(CodeOf(status), text, 255) != MMSYSERR_NOERROR) return WaveDeviceStatusName(status);
+        text[255] = L'\0';
+        return Utf8Of(text);
     }
 
     void PurgeOtherSounds() override { PlaySoundA(nullptr, nullptr, SND_PURGE); }
