@@ -124,14 +124,7 @@ done
 flush_paragraph
 [ ${#options[@]} -gt 0 ] || fail "no \"Options:\" list in '$program --help'"
 
-first_paragraph=""
-for line in "${description[@]}"; do
-  [ -z "$line" ] && break
-  first_paragraph+="${first_paragraph:+ }$line"
-done
-summary=${first_paragraph%%[:.]*}
-summary="$(tr '[:upper:]' '[:lower:]' <<<"${summary:0:1}")${summary:1}"
-[ -n "$summary" ] || summary="slide-show screen saver"
+summary=$(page_summary "slide-show screen saver" "${description[@]}")
 
 # ---------------------------------------------------------------------------
 # The manual page.

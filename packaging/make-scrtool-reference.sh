@@ -228,15 +228,7 @@ done
 flush_paragraph
 [ ${#commands[@]} -gt 0 ] || fail "overview: no \"Commands:\" list in 'scrtool --help'"
 
-# The page's one-line summary: the description's first sentence or clause.
-first_paragraph=""
-for line in "${description[@]}"; do
-  [ -z "$line" ] && break
-  first_paragraph+="${first_paragraph:+ }$line"
-done
-summary=${first_paragraph%%[:.]*}
-summary="$(tr '[:upper:]' '[:lower:]' <<<"${summary:0:1}")${summary:1}"
-[ -n "$summary" ] || summary="work with resource archives"
+summary=$(page_summary "work with resource archives" "${description[@]}")
 
 # ---------------------------------------------------------------------------
 # The manual page.

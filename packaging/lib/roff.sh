@@ -53,3 +53,19 @@ body_roff() {
   done
   if [ "$mode" = verbatim ]; then echo .fi; fi
 }
+
+# The page's one-line summary (NAME section): the first clause, up to ":"
+# or ".", of the description's first paragraph (the lines given up to the
+# first empty one), starting in lower case; FALLBACK when there is none.
+#   page_summary FALLBACK LINE...
+page_summary() {
+  local fallback=$1 line first_paragraph="" summary
+  shift
+  for line in "$@"; do
+    [ -z "$line" ] && break
+    first_paragraph+="${first_paragraph:+ }$line"
+  done
+  summary=${first_paragraph%%[:.]*}
+  summary="$(tr '[:upper:]' '[:lower:]' <<<"${summary:0:1}")${summary:1}"
+  printf '%s' "${summary:-$fallback}"
+}
