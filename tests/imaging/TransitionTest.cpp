@@ -102,12 +102,17 @@ TEST(TransitionDuration, ByKindAndSpeed)
         int32_t speed;
         int32_t milliseconds;
     } cases[] = {
-        // The fastest and slowest speed of each kind's table: the fades and
-        // rectangle averaging share one, the toning fades take another.
-        {1, 0, 1000}, {2, 4, 8000}, {3, 0, 2000}, {4, 4, 12000},
-        {9, 0, 1000}, {-1, 4, 8000},  // unknown kinds take the fast table
-        {0, 0, 0},    {0, 4, 0},      // no transition takes no time
-        {1, 5, 0},    {3, -1, 0},     // nor does a speed outside 0 to 4
+        // Fade.
+        {1, 0, 1000}, {1, 1, 2000}, {1, 2, 3000}, {1, 3, 5000}, {1, 4, 8000},
+        // Rectangle averaging takes as long as the fade.
+        {2, 0, 1000}, {2, 1, 2000}, {2, 2, 3000}, {2, 3, 5000}, {2, 4, 8000},
+        // The toning fades run three phases and take longer.
+        {3, 0, 2000}, {3, 1, 4000}, {3, 2, 6000}, {3, 3, 8000}, {3, 4, 12000},
+        {4, 0, 2000}, {4, 1, 4000}, {4, 2, 6000}, {4, 3, 8000}, {4, 4, 12000},
+        // Unknown kinds take the fade's times.
+        {9, 0, 1000}, {9, 3, 5000}, {-1, 4, 8000},
+        // No transition takes no time, nor does a speed outside 0 to 4.
+        {0, 0, 0}, {0, 4, 0}, {1, 5, 0}, {3, -1, 0}, {2, 1000, 0},
     };
     for (const auto& c : cases)
         EXPECT_EQ(TransitionDuration(c.kind, c.speed), c.milliseconds) << "kind " << c.kind << ", speed " << c.speed;
