@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -25,19 +26,21 @@ constexpr ConfigControl Labels[] = {ConfigControl::ScrNameLabel, ConfigControl::
 
 TEST(ConfigDialogLayout, AllLinesShiftRightByThePictureWidthAndTheButtonsStay)
 {
-    const ConfigDialogLayout design = DesignConfigLayout(UserLanguage::Japanese);
-    for (const int32_t width : {DesignAboutPictureWidth, 48}) {
-        const ConfigDialogLayout layout = FitConfigLayout(Information("N", "V", "C1", "C2"), width, width == 48, UserLanguage::Japanese);
-        for (const ConfigControl label : Labels) {
-            EXPECT_TRUE(layout[label].visible);
-            EXPECT_EQ(layout[label].left, design[label].left + width);
-            EXPECT_EQ(layout[label].width, design[label].width - width);
-            EXPECT_EQ(layout[label].top, design[label].top);
-        }
-        EXPECT_EQ(layout[ConfigControl::OkBtn].top, 171);
-        EXPECT_EQ(layout[ConfigControl::CancelBtn].top, 171);
+    const struct {
+        int32_t pictureWidth;
+        int32_t left;
+        int32_t width;
+    } cases[] = {{DesignAboutPictureWidth, 36, 264}, {48, 68, 232}};
+    constexpr int32_t Tops[] = {104, 116, 129, 142};
+    for (const auto& c : cases) {
+        const ConfigDialogLayout layout =
+            FitConfigLayout(Information("N", "V", "C1", "C2"), c.pictureWidth, c.pictureWidth == 48, UserLanguage::Japanese);
+        for (size_t i = 0; i < 4; ++i)
+            EXPECT_EQ(layout[Labels[i]], (ControlPlace{c.left, Tops[i], c.width, 12, true})) << c.pictureWidth << " " << i;
+        EXPECT_EQ(layout[ConfigControl::OkBtn], (ControlPlace{127, 171, 80, 22, true}));
+        EXPECT_EQ(layout[ConfigControl::CancelBtn], (ControlPlace{217, 171, 80, 22, true}));
         EXPECT_EQ(layout.clientHeight, 200);
-        EXPECT_EQ(layout[ConfigControl::AboutImage].visible, width == 48);
+        EXPECT_EQ(layout[ConfigControl::AboutImage], (ControlPlace{11, 104, 48, 48, c.pictureWidth == 48}));
     }
 }
 
@@ -79,43 +82,87 @@ INSTANTIATE_TEST_SUITE_P(
                     // No archive or no information entry: all four gone.
                     AbsentCase{"", "", "", "", {-1, -1, -1, -1}, 123, 152}));
 
-TEST(ConfigDialogLayout, TheSettingsGroupsControlsSitInsideTheGroup)
+struct DesignPlace {
+    ConfigControl control;
+    ControlPlace japanese;
+    ControlPlace english;
+};
+
+// Every place of the dialog as designed, in both languages.
+constexpr DesignPlace DesignPlaces[] = {
+    {ConfigControl::ScrNameLabel, {20, 104, 280, 12, true}, {20, 104, 280, 12, true}},
+    {ConfigControl::ScrVersLabel, {20, 116, 280, 12, true}, {20, 116, 280, 12, true}},
+    {ConfigControl::ScrCpy1Label, {20, 129, 280, 12, true}, {20, 129, 280, 12, true}},
+    {ConfigControl::ScrCpy2Label, {20, 142, 280, 12, true}, {20, 142, 280, 12, true}},
+    {ConfigControl::OkBtn, {127, 171, 80, 22, true}, {127, 171, 80, 22, true}},
+    {ConfigControl::CancelBtn, {217, 171, 80, 22, true}, {217, 171, 80, 22, true}},
+    {ConfigControl::AboutImage, {11, 104, 48, 48, false}, {11, 104, 48, 48, false}},
+    // The standard buttons lie below the client area (200 high): never seen,
+    // still there for Enter and Escape.
+    {ConfigControl::CancelBtn_, {206, 224, 88, 25, true}, {206, 224, 88, 25, true}},
+    {ConfigControl::OkBtn_, {116, 224, 75, 25, true}, {116, 224, 75, 25, true}},
+    // The settings group and its controls, inside it.
+    {ConfigControl::GroupBox1, {11, 5, 288, 92, true}, {11, 5, 288, 92, true}},
+    {ConfigControl::Label1, {21, 27, 72, 12, true}, {21, 27, 72, 12, true}},
+    {ConfigControl::Label3, {21, 51, 72, 12, true}, {21, 51, 72, 12, true}},
+    {ConfigControl::Label4, {21, 73, 72, 12, true}, {21, 73, 72, 12, true}},
+    {ConfigControl::SlideshowWaitCombo, {112, 23, 67, 20, true}, {112, 23, 67, 20, true}},
+    // In English the speed list is wider by what the effect list gives up;
+    // its right edge stays where the Japanese dialog has it.
+    {ConfigControl::SlideshowEffectCombo, {112, 46, 128, 20, true}, {112, 46, 112, 20, true}},
+    {ConfigControl::SlideshowEffectSpeedCombo, {237, 46, 59, 20, true}, {221, 46, 75, 20, true}},
+    {ConfigControl::SlideshowSoundUseCB, {112, 71, 97, 17, true}, {112, 71, 97, 17, true}},
+};
+static_assert(std::size(DesignPlaces) == ConfigControlCount);
+
+TEST(ConfigDialogLayout, DesignPlaces)
 {
-    const ConfigDialogLayout layout = DesignConfigLayout(UserLanguage::Japanese);
-    const ControlPlace& group = layout[ConfigControl::GroupBox1];
-    EXPECT_EQ(layout[ConfigControl::SlideshowWaitCombo], (ControlPlace{112, 23, 67, 20, true}));
-    EXPECT_EQ(layout[ConfigControl::SlideshowEffectSpeedCombo], (ControlPlace{237, 46, 59, 20, true}));
-    for (const ConfigControl control : {ConfigControl::Label1, ConfigControl::Label3, ConfigControl::Label4,
-                                        ConfigControl::SlideshowWaitCombo, ConfigControl::SlideshowEffectCombo,
-                                        ConfigControl::SlideshowEffectSpeedCombo, ConfigControl::SlideshowSoundUseCB}) {
-        EXPECT_GE(layout[control].left, group.left);
-        EXPECT_LE(layout[control].left + layout[control].width, group.left + group.width);
-        EXPECT_LE(layout[control].top + layout[control].height, group.top + group.height);
+    const ConfigDialogLayout japanese = DesignConfigLayout(UserLanguage::Japanese);
+    const ConfigDialogLayout english = DesignConfigLayout(UserLanguage::English);
+    for (const DesignPlace& c : DesignPlaces) {
+        EXPECT_EQ(japanese[c.control], c.japanese) << static_cast<size_t>(c.control);
+        EXPECT_EQ(english[c.control], c.english) << static_cast<size_t>(c.control);
     }
-    // The standard buttons lie below the client area: never seen, still there
-    // for Enter and Escape.
-    EXPECT_GE(layout[ConfigControl::OkBtn_].top, layout.clientHeight);
-    EXPECT_GE(layout[ConfigControl::CancelBtn_].top, layout.clientHeight);
+    for (const ConfigDialogLayout& layout : {japanese, english}) {
+        EXPECT_EQ(layout.clientWidth, 310);
+        EXPECT_EQ(layout.clientHeight, 200);
+    }
 }
 
-// In English the speed list is wider by what the effect list gives up; its
-// right edge, and every other place, stay where the Japanese dialog has them.
-TEST(ConfigDialogLayout, EnglishWidensOnlyTheSpeedListIntoTheEffectList)
+// Fitting to an information block moves the same places in both languages
+// and leaves the others as designed.
+TEST(ConfigDialogLayout, EnglishFitsLikeJapanese)
 {
     const SSInfoBlock info = Information("N", "", "C1", "C2");
     const ConfigDialogLayout japanese = FitConfigLayout(info, 48, true, UserLanguage::Japanese);
     const ConfigDialogLayout english = FitConfigLayout(info, 48, true, UserLanguage::English);
-    EXPECT_EQ(japanese[ConfigControl::SlideshowEffectCombo], (ControlPlace{112, 46, 128, 20, true}));
-    EXPECT_EQ(english[ConfigControl::SlideshowEffectCombo], (ControlPlace{112, 46, 112, 20, true}));
-    EXPECT_EQ(english[ConfigControl::SlideshowEffectSpeedCombo], (ControlPlace{221, 46, 75, 20, true}));
-    for (size_t i = 0; i < ConfigControlCount; ++i) {
-        const auto control = static_cast<ConfigControl>(i);
-        if (control == ConfigControl::SlideshowEffectCombo || control == ConfigControl::SlideshowEffectSpeedCombo)
-            continue;
-        EXPECT_EQ(english[control], japanese[control]) << i;
+    const struct {
+        ConfigControl control;
+        ControlPlace place;
+    } fitted[] = {
+        {ConfigControl::ScrNameLabel, {68, 104, 232, 12, true}},
+        {ConfigControl::ScrVersLabel, {20, 116, 280, 12, false}},
+        {ConfigControl::ScrCpy1Label, {68, 117, 232, 12, true}},
+        {ConfigControl::ScrCpy2Label, {68, 130, 232, 12, true}},
+        {ConfigControl::OkBtn, {127, 159, 80, 22, true}},
+        {ConfigControl::CancelBtn, {217, 159, 80, 22, true}},
+        {ConfigControl::AboutImage, {11, 104, 48, 48, true}},
+    };
+    for (const DesignPlace& design : DesignPlaces) {
+        ControlPlace expectedJapanese = design.japanese;
+        ControlPlace expectedEnglish = design.english;
+        for (const auto& f : fitted) {
+            if (f.control != design.control) continue;
+            expectedJapanese = f.place;
+            expectedEnglish = f.place;
+        }
+        EXPECT_EQ(japanese[design.control], expectedJapanese) << static_cast<size_t>(design.control);
+        EXPECT_EQ(english[design.control], expectedEnglish) << static_cast<size_t>(design.control);
     }
-    EXPECT_EQ(english.clientWidth, japanese.clientWidth);
-    EXPECT_EQ(english.clientHeight, japanese.clientHeight);
+    for (const ConfigDialogLayout& layout : {japanese, english}) {
+        EXPECT_EQ(layout.clientWidth, 310);
+        EXPECT_EQ(layout.clientHeight, 188);
+    }
 }
 
 TEST(ConfigDialogLayout, CaptionsInBothLanguages)
