@@ -30,12 +30,12 @@ public:
     void FillRect(const TRect& rect) override;
     void WriteText(int32_t x, int32_t y, std::string_view text) override;
 
+    // What tests and headless runs look at: the window's pixels, how many
+    // copies reached it, the last text written and the font's colour.
     TBitmap& Window() { return *window_; }
     int CopyCount() const { return copies_; }
     const std::string& LastText() const { return lastText_; }
     uint32_t FontColour() const { return fontColour_; }
-    int32_t FontHeight() const { return fontHeight_; }
-    uint32_t BrushColour() const { return brushColour_; }
 
 private:
     std::unique_ptr<TMemoryBitmap> owned_;

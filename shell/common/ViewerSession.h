@@ -89,7 +89,6 @@ public:
 
     // Input. Each returns true when the viewer should now try to close.
     void SetStartCursor(TPoint position) { startCursor_ = position; }
-    TPoint StartCursor() const { return startCursor_; }
     bool KeyPressed() const { return !previewMode_; }
     bool ButtonPressed() const { return !previewMode_; }
     bool PointerMoved(TPoint position) const;
