@@ -30,7 +30,7 @@ void SSScenarioTimer::Hand(void (ScenarioStepTarget::*step)())
 void SSScenarioTimer::Execute()
 {
     SetCurrentThreadName("SSScenarioThread");
-    const int32_t mode = Mode;
+    const int32_t mode = mode_;
     Hand(&ScenarioStepTarget::PrepareCanvas);
     ScenarioTickPacer pacer(clock_.Now());
     while (!Terminated()) {

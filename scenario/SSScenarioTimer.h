@@ -63,9 +63,9 @@ public:
     // owner (not freeing itself) waits for its thread here.
     ~SSScenarioTimer() override;
 
-    // 0: each tick runs ScenarioStep; anything else: BannerStep. Set before
-    // the thread is resumed; read once when it starts.
-    int32_t Mode = BannerMode;
+    // 0: each tick runs ScenarioStep; anything else (BannerMode until set):
+    // BannerStep. Set before the thread is resumed; read once when it starts.
+    void SetMode(int32_t mode) { mode_ = mode; }
 
 protected:
     void Execute() override;
@@ -79,4 +79,5 @@ private:
     MillisecondClock& clock_;
     std::function<void(uint32_t)> sleep_;
     TimerResolutionHold resolution_;
+    int32_t mode_ = BannerMode;
 };

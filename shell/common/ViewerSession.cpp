@@ -57,13 +57,13 @@ bool ViewerSession::Start()
     timer_->SetFreeOnTerminate(true);
     scenarioMode_ = player_->OpenScenario(archivePaths_);
     if (scenarioMode_) {
-        timer_->Mode = SSScenarioTimer::ScenarioMode;
+        timer_->SetMode(SSScenarioTimer::ScenarioMode);
         if (!player_->PrepareBuffers()) {
             Stop();
             return false;
         }
     } else {
-        timer_->Mode = SSScenarioTimer::BannerMode;
+        timer_->SetMode(SSScenarioTimer::BannerMode);
     }
     timer_->Resume();
     return true;

@@ -98,7 +98,7 @@ TEST(SSScenarioTimer, RunsTheStepsOfItsModeOnTheMainThread)
         StepLog log;
         SteppingClock clock(0xFFFFFF00u);  // crosses the wrap on the way
         auto* timer = new SSScenarioTimer(calls, log, &clock, [](uint32_t) { std::this_thread::yield(); });
-        timer->Mode = mode;
+        timer->SetMode(mode);
         timer->Resume();
         PumpUntil(calls, log, 40);
         timer->Terminate();
@@ -119,7 +119,7 @@ TEST(SSScenarioTimer, AStepHandedOverBeforeTerminationNeverRuns)
     StepLog log;
     SteppingClock clock(0);
     auto* timer = new SSScenarioTimer(calls, log, &clock, [](uint32_t) { std::this_thread::yield(); });
-    timer->Mode = SSScenarioTimer::ScenarioMode;
+    timer->SetMode(SSScenarioTimer::ScenarioMode);
     timer->Resume();
     PumpUntil(calls, log, 5);
 
