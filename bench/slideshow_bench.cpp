@@ -85,7 +85,7 @@ void SlideShow_Minute1080p(benchmark::State& state)
             if (line.find(" frame ") != std::string::npos) ++framesShown;
         };
         HeadlessSlideShow show(options);
-        ScenarioPlayer& player = *show.player;
+        ScenarioPlayer& player = show.Player();
         ResOpenFile(player.PictureArchive, std::make_unique<MemoryFile>(archive), "bench.brsc", ResEmbedding::SideFile,
                     0, ResArchiveKind);
         if (!player.LoadScenario() || !player.PrepareBuffers()) {

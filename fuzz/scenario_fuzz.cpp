@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     options.sound = &sound;
     options.drawText = false;
     HeadlessSlideShow show(options);
-    ScenarioPlayer& player = *show.player;
+    ScenarioPlayer& player = show.Player();
 
     Check(ResOpenFile(player.PictureArchive, std::make_unique<MemoryFile>(archive), "scenario_fuzz.brsc",
                       ResEmbedding::SideFile, 0, ResArchiveKind) == ResErrorNone);

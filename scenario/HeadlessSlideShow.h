@@ -49,27 +49,32 @@ public:
     HeadlessSlideShow(const HeadlessSlideShow&) = delete;
     HeadlessSlideShow& operator=(const HeadlessSlideShow&) = delete;
 
-    // Milliseconds since the start.
-    uint32_t Elapsed() { return clock.Now() - clockStart_; }
     // The next tick (10 ms after the last one; the first at 10) and its
     // step: a scenario step when a scenario was loaded, a banner step
     // otherwise.
     void Step(bool scenarioMode);
     // Steps up to and including `elapsed`.
     void RunUntil(uint32_t elapsed, bool scenarioMode);
-    uint32_t NextTick() const { return nextTick_; }
+    // Sets the clock to `elapsed` milliseconds since the start without a
+    // step, for callers that drive the player themselves to draw a single
+    // moment. Step and RunUntil expect the clock no later than their tick.
+    void MoveClockTo(uint32_t elapsed) { clock_.Set(clockStart_ + elapsed); }
 
-    VirtualClock clock;
-    SubtractiveRandom random;
-    MainThreadCalls calls;
-    VirtualWaveOutput waveOutput;
-    std::unique_ptr<oWaveDataControl> wave;
-    std::unique_ptr<TextRenderer> text;
-    MemoryCanvas canvas;
-    std::unique_ptr<PlayerTrace> trace;
-    std::unique_ptr<ScenarioPlayer> player;
+    ScenarioPlayer& Player() { return *player_; }
+    // The window: tools read it; tests also paint on it to see what a step
+    // leaves.
+    MemoryCanvas& Canvas() { return canvas_; }
 
 private:
+    VirtualClock clock_;
+    SubtractiveRandom random_;
+    MainThreadCalls calls_;
+    VirtualWaveOutput waveOutput_;
+    std::unique_ptr<oWaveDataControl> wave_;
+    std::unique_ptr<TextRenderer> text_;
+    MemoryCanvas canvas_;
+    std::unique_ptr<PlayerTrace> trace_;
+    std::unique_ptr<ScenarioPlayer> player_;
     uint32_t clockStart_;
     uint32_t nextTick_ = 10;
 };

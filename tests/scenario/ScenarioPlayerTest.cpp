@@ -264,11 +264,11 @@ TEST(ScenarioPlayer, SoundsThatStayUnheardAreToldWithTheirReason)
     std::vector<std::string> trace;
     options.trace = [&trace](const std::string& line) { trace.push_back(line); };
     HeadlessSlideShow show(options);
-    ASSERT_EQ(OpenArchiveBytes(show.player->PictureArchive, archive), 0);
-    ASSERT_EQ(OpenArchiveBytes(show.player->SoundArchive, archive), 0);
-    ASSERT_TRUE(show.player->LoadScenario());
-    ASSERT_TRUE(show.player->PrepareBuffers());
-    show.player->PrepareCanvas();
+    ASSERT_EQ(OpenArchiveBytes(show.Player().PictureArchive, archive), 0);
+    ASSERT_EQ(OpenArchiveBytes(show.Player().SoundArchive, archive), 0);
+    ASSERT_TRUE(show.Player().LoadScenario());
+    ASSERT_TRUE(show.Player().PrepareBuffers());
+    show.Player().PrepareCanvas();
     show.RunUntil(60, true);
     EXPECT_EQ(told, (Told{{21, "not a RIFF file"},
                           {22, "virtual wave output: unsupported wave format"},

@@ -185,8 +185,8 @@ HeadlessOptions RigShowOptions(const RigOptions& rig, SoundPlayer* sound, std::v
 SlideShowRig::SlideShowRig(const std::vector<uint8_t>& archive, const RigOptions& options)
     : archiveBytes(archive),
       show(RigShowOptions(options, &sound, &trace)),
-      player(show.player.get()),
-      canvas(show.canvas)
+      player(&show.Player()),
+      canvas(show.Canvas())
 {
 }
 

@@ -31,11 +31,11 @@ struct Snapshot {
 bool WriteScreen(HeadlessSlideShow& viewer, const Snapshot& snapshot)
 {
     try {
-        if (viewer.player->ScreenBitmap != nullptr) {
-            WriteImageFile(PathFromUtf8(snapshot.path), viewer.player->ScreenBuffer, snapshot.format);
+        if (viewer.Player().ScreenBitmap != nullptr) {
+            WriteImageFile(PathFromUtf8(snapshot.path), viewer.Player().ScreenBuffer, snapshot.format);
         } else {
             DirectBmpControl window;
-            TBitmap& bitmap = viewer.canvas.Window();
+            TBitmap& bitmap = viewer.Canvas().Window();
             if (!window.AttachBitmap(&bitmap, 0, bitmap.Height() - 1)) {
                 ReportError(snapshot.path + ": cannot read the window");
                 return false;
@@ -142,7 +142,7 @@ int RunPlay(const ToolArguments& arguments)
         std::fflush(stderr);
     };
     HeadlessSlideShow viewer(options);
-    ScenarioPlayer& player = *viewer.player;
+    ScenarioPlayer& player = viewer.Player();
     // A tool reports an archive that does not open, where the viewer would
     // only show its banner. Sounds are opened later from the same path.
     if (!OpenToolArchive(player.PictureArchive, archivePath)) return ExitFailure;

@@ -70,7 +70,7 @@ int RunTransition(const ToolArguments& arguments)
     options.soundOff = true;
     options.drawText = false;
     HeadlessSlideShow viewer(options);
-    ScenarioPlayer& player = *viewer.player;
+    ScenarioPlayer& player = viewer.Player();
     if (!OpenToolArchive(player.PictureArchive, archivePath)) return ExitFailure;
     for (const uint32_t id : {*from, *to})
         if (!FindToolEntry(player.PictureArchive, archivePath, ResTagPicture, id, "picture")) return ExitFailure;
@@ -92,7 +92,7 @@ int RunTransition(const ToolArguments& arguments)
         ReportError(archivePath + ": cannot load picture " + std::to_string(*to));
         return ExitFailure;
     }
-    viewer.clock.Set(*at);
+    viewer.MoveClockTo(*at);
     player.StepRunningTransition();
     return WriteImageOutput(output, player.ScreenBuffer) ? ExitSuccess : ExitFailure;
 }
