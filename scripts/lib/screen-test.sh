@@ -47,15 +47,14 @@ case_skipped=
 # print_help: the script's opening comment, as its --help.
 print_help() { awk 'NR > 1 && !/^#/ { exit } NR > 1 { sub(/^# ?/, ""); print }' "$0"; }
 
-# select_cases [CASE...]: sets cases; a name that is not in all_cases, or a
-# case without its function, ends the script (status 2).
+# select_cases [CASE...]: sets cases; a name that is not in all_cases ends
+# the script (status 2).
 select_cases() {
   cases=("$@")
   [ ${#cases[@]} -gt 0 ] || cases=("${all_cases[@]}")
   local name
   for name in "${cases[@]}"; do
     [[ " ${all_cases[*]} " == *" $name "* ]] || { echo "$test_name: no case '$name' (cases: ${all_cases[*]})" >&2; exit 2; }
-    declare -F "case_$name" >/dev/null || { echo "$test_name: case '$name' has no function case_$name" >&2; exit 2; }
   done
 }
 
@@ -112,12 +111,16 @@ trap screen_test_cleanup EXIT
 trap 'exit 130' INT TERM
 
 # start_in_case STDOUT STDERR COMMAND...: COMMAND in the background in the
-# case's folder, its pid in started_pid; killed when the case ends, if it
-# has not ended by then.
+# case's folder (both outputs in one file when STDOUT is STDERR), its pid in
+# started_pid; killed when the case ends, if it has not ended by then.
 start_in_case() {
   local stdout=$1 stderr=$2
   shift 2
-  (cd "$case_dir" && exec "$@") >"$stdout" 2>"$stderr" &
+  if [ "$stdout" = "$stderr" ]; then
+    (cd "$case_dir" && exec "$@") >"$stdout" 2>&1 &
+  else
+    (cd "$case_dir" && exec "$@") >"$stdout" 2>"$stderr" &
+  fi
   started_pid=$!
   case_pids+=("$started_pid")
 }
@@ -288,6 +291,9 @@ program_log_tail() {
 # so that nothing intermittent goes unseen.
 run_cases() {
   local name result message first_reason started run_started failed=0 skipped=0 first_try
+  for name in "${all_cases[@]}"; do
+    declare -F "case_$name" >/dev/null || { echo "$test_name: case '$name' has no function case_$name" >&2; exit 2; }
+  done
   run_started=$(now_ms)
   for name in "${cases[@]}"; do
     started=$(now_ms)
