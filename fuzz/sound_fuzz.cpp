@@ -10,7 +10,7 @@
 // the read position never passes the data length; after Stop nothing stays
 // open or prepared and no worker is left.
 #include "platform/MainThreadCalls.h"
-#include "sound/VirtualWaveOutput.h"
+#include "platform/VirtualWaveOutput.h"
 #include "sound/WaveDataControl.h"
 #include "sound/WaveFormat.h"
 #include "ZULResourceUtilLib/ResArchive.h"

@@ -8,7 +8,8 @@
 //  - WaveNoticeDone (second parameter: the block's index) each time a block
 //    handed over with Write has played or was handed back by Reset,
 //  - WaveNoticeClose when it closed.
-// Notices may be posted from any thread (on Windows, the driver's callback).
+// Notices may be posted from any thread (waveOut's driver callback, SDL's
+// audio thread).
 //
 // Blocks belong to the caller: their bytes must stay where they are from
 // Prepare to Unprepare, and a block may be unprepared or freed only when the
@@ -23,9 +24,12 @@
 // channel in the low word and the right in the high word, 0xFFFF loudest.
 // Destroying a device that is still open resets and closes it.
 //
-// Implementations: win32/WaveOutDevice.cpp (waveOut; MakeSystemWaveOutput is
-// defined on Windows only) and VirtualWaveOutput in sound/, which plays on a
-// virtual clock for tests and headless runs.
+// Implementations, each with the header that makes one:
+//  - win32/WaveOutDevice.h: waveOut through the wave mapper (Windows),
+//  - sdl/SdlWaveOutput.h: SDL audio (the Linux saver),
+//  - VirtualWaveOutput.h: a virtual clock, nothing heard (tests and
+//    headless runs).
+// Which one a program gets is its build's choice: this header names none.
 #pragma once
 
 #include "platform/ThreadMessageQueue.h"
@@ -152,7 +156,28 @@ public:
     virtual void PurgeOtherSounds() {}
 };
 
-#ifdef _WIN32
-// waveOut through the wave mapper.
-std::unique_ptr<WaveOutput> MakeSystemWaveOutput();
-#endif
+// Formats a wave output device is sure to play: what the saver hands the
+// device is the stored WAVEFORMATEX without extra bytes, so only plain PCM
+// can work (compressed formats and the extensible one need their extra
+// bytes). PCM is played with 1 to WaveMaximumChannels channels of 8, 16, 24
+// or 32 bits, 1 to WaveMaximumSampleRate samples per second, a block align
+// of one sample of every channel and an average byte rate of one block per
+// sample; a device opened with anything else refuses it (or, with an
+// inconsistent block align or byte rate, would play it at the wrong speed).
+// The virtual device takes exactly these, so headless runs and tests see
+// what a real device would refuse.
+constexpr uint16_t WaveMaximumChannels = 8;
+constexpr uint32_t WaveMaximumSampleRate = 384000;
+
+enum class WaveFormatFault : uint8_t {
+    None,
+    NotPcm,         // a format tag other than 1
+    Channels,       // 0 or more than WaveMaximumChannels
+    BitsPerSample,  // other than 8, 16, 24 or 32
+    SampleRate,     // 0 or above WaveMaximumSampleRate
+    BlockAlign,     // not channels × bits per sample / 8
+    ByteRate,       // not samples per second × block align
+};
+
+// The first rule the format breaks, in the order of the enumeration.
+WaveFormatFault PlayableFormatFault(const WaveDeviceFormat& format);

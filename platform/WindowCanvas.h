@@ -3,9 +3,11 @@
 // with the brush, and writing a line of text in the canvas's font on the
 // brush's colour.
 //
-// Colours are window-system colours (0x00BBGGRR). The Windows shell
-// implements this over its form's device context; MemoryCanvas keeps the
-// window's pixels in memory for tests and headless runs.
+// Colours are window-system colours (0x00BBGGRR). Implementations:
+//  - win32/GdiCanvas.h: a window's device context (the Windows saver),
+//  - sdl/SdlCanvas.h: an SDL window (the Linux saver),
+//  - MemoryCanvas.h: pixels in memory (tests, headless runs, and the SDL
+//    canvas's drawing off the window).
 #pragma once
 
 #include "platform/TBitmap.h"

@@ -15,9 +15,9 @@
 #include "platform/MainThreadCalls.h"
 #include "platform/MemoryCanvas.h"
 #include "platform/TextRenderer.h"
+#include "platform/VirtualWaveOutput.h"
 #include "scenario/PlayerTrace.h"
 #include "scenario/ScenarioPlayer.h"
-#include "sound/VirtualWaveOutput.h"
 #include "sound/WaveDataControl.h"
 #include "ZULResourceUtilLib/SubtractiveRandom.h"
 

@@ -49,7 +49,8 @@ constexpr uint32_t WaveMaximumByteRate = 0x3FFFFFFFu;
 constexpr uint32_t WaveMaximumChunkSize = 0x7FFFFFFFu;
 
 // The walk fills in exactly what the device is opened with, so the format
-// goes to the device as it was read.
+// goes to the device as it was read (and whether a device plays it is
+// PlayableFormatFault in platform/WaveDevice.h).
 using WaveFormatFields = WaveDeviceFormat;
 
 WaveFormatFields DecodeWaveFormat(std::span<const uint8_t, WaveFormatSize> bytes);
@@ -95,32 +96,6 @@ struct WaveInfo {
     // Saturates at 0xFFFFFFFF (a sound of 49.7 days or more).
     uint32_t durationMs = 0;
 };
-
-// Formats a wave output device is sure to play: what the saver hands the
-// device is the stored WAVEFORMATEX without extra bytes, so only plain PCM
-// can work (compressed formats and the extensible one need their extra
-// bytes). PCM is played with 1 to WaveMaximumChannels channels of 8, 16, 24
-// or 32 bits, 1 to WaveMaximumSampleRate samples per second, a block align
-// of one sample of every channel and an average byte rate of one block per
-// sample; a device opened with anything else refuses it (or, with an
-// inconsistent block align or byte rate, would play it at the wrong speed).
-// The virtual device takes exactly these, so headless runs and tests see
-// what a real device would refuse.
-constexpr uint16_t WaveMaximumChannels = 8;
-constexpr uint32_t WaveMaximumSampleRate = 384000;
-
-enum class WaveFormatFault : uint8_t {
-    None,
-    NotPcm,         // a format tag other than 1
-    Channels,       // 0 or more than WaveMaximumChannels
-    BitsPerSample,  // other than 8, 16, 24 or 32
-    SampleRate,     // 0 or above WaveMaximumSampleRate
-    BlockAlign,     // not channels × bits per sample / 8
-    ByteRate,       // not samples per second × block align
-};
-
-// The first rule the format breaks, in the order of the enumeration.
-WaveFormatFault PlayableFormatFault(const WaveFormatFields& format);
 
 // Walks entry bytes from offset 0.
 WaveInfo ParseWave(std::span<const uint8_t> entry, const WaveFormatFields& previous = {});

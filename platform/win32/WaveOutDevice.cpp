@@ -7,7 +7,7 @@
 // the opening until the device is destroyed (after waveOutClose, so no
 // callback can still read them); the done notice carries the index from the
 // header's user value.
-#include "platform/WaveDevice.h"
+#include "platform/win32/WaveOutDevice.h"
 #include "platform/win32/WideText.h"
 
 #include <windows.h>

@@ -1,10 +1,11 @@
 #include "shell/linux/SdlViewer.h"
 
 #include "platform/MainThreadCalls.h"
+#include "platform/sdl/SdlCanvas.h"
 #include "scenario/PlayerTrace.h"
 #include "shell/common/ViewerSession.h"
-#include "shell/linux/SdlCanvas.h"
-#include "shell/linux/X11ErrorTrap.h"
+// After our own headers: Xlib defines None, Bool and Status as macros.
+#include "platform/sdl/X11ErrorTrap.h"
 
 #include <SDL.h>
 #include <X11/Xatom.h>

@@ -9,7 +9,7 @@
 // program always returns 0, as the display settings expect of a saver.
 #include "platform/MainThreadCalls.h"
 #include "platform/TextRenderer.h"
-#include "platform/WaveDevice.h"
+#include "platform/win32/WaveOutDevice.h"
 #include "shell/common/IntegerText.h"
 #include "shell/common/SaverCommandLine.h"
 #include "shell/win32/StartupValues.h"

@@ -18,7 +18,7 @@
 #include "settings/AboutPictureTarget.h"
 #include "settings/PreferenceEnvironment.h"
 #include "shell/common/ConfigDialogLayout.h"
-#include "shell/win32/DibSectionBitmap.h"
+#include "platform/win32/DibSectionBitmap.h"
 #include "shell/win32/StartupValues.h"
 
 #include <windows.h>

@@ -1,7 +1,7 @@
 #include "shell/win32/TViewForm.h"
 
 #include "settings/PreferenceStore.h"
-#include "shell/win32/DibSectionBitmap.h"
+#include "platform/win32/DibSectionBitmap.h"
 #include "shell/win32/SaverWindowClass.h"
 #include "shell/win32/SystemPassword.h"
 #include "shell/win32/WindowOwner.h"

@@ -20,7 +20,7 @@
 #include "platform/MainThreadCalls.h"
 #include "shell/common/ViewerSession.h"
 #include "shell/win32/CoverWindows.h"
-#include "shell/win32/GdiCanvas.h"
+#include "platform/win32/GdiCanvas.h"
 #include "shell/win32/StartupValues.h"
 #include "sound/WaveDataControl.h"
 

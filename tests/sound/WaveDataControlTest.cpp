@@ -5,8 +5,8 @@
 // half-way through opening. The workers run pumped on the test's thread, so
 // every step is deterministic; WaveOutThreadTest runs them on threads.
 
+#include "platform/VirtualWaveOutput.h"
 #include "sound/WaveDataControl.h"
-#include "sound/VirtualWaveOutput.h"
 #include "sound/WaveVolume.h"
 #include "tests/support/SoundTestSupport.h"
 

@@ -5,8 +5,8 @@
 // worker made for a device that failed to open is freed unstarted. Meant to
 // run under ThreadSanitizer too.
 
+#include "platform/VirtualWaveOutput.h"
 #include "sound/WaveDataControl.h"
-#include "sound/VirtualWaveOutput.h"
 #include "sound/WaveOutThread.h"
 #include "tests/support/SoundTestSupport.h"
 

@@ -8,7 +8,7 @@
 #include "tools/scrtool/ToolSupport.h"
 
 #include "platform/MainThreadCalls.h"
-#include "sound/VirtualWaveOutput.h"
+#include "platform/VirtualWaveOutput.h"
 #include "sound/WaveDataControl.h"
 #include "sound/WaveFormat.h"
 

@@ -13,7 +13,7 @@
 // needs a prepared block that is not queued, Unprepare and Close refuse while
 // the block or any block is queued (StillPlaying), a closed device refuses
 // everything (InvalidHandle). With pcmOnly (the default) Open accepts only
-// formats a plain output device plays (PlayableFormatFault in WaveFormat.h:
+// formats a plain output device plays (PlayableFormatFault in WaveDevice.h:
 // PCM, 1 to 8 channels, 8/16/24/32 bits, 1 to 384,000 samples per second,
 // block align and byte rate consistent).
 //

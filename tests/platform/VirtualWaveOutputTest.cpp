@@ -3,9 +3,7 @@
 // order, a dry device banks no time, reset hands everything back, and
 // misuse (unprepared blocks, closing while playing) is refused.
 
-#include "sound/VirtualWaveOutput.h"
-
-#include "sound/WaveFormat.h"
+#include "platform/VirtualWaveOutput.h"
 
 #include <gtest/gtest.h>
 

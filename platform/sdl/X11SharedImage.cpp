@@ -1,6 +1,6 @@
-#include "shell/linux/X11SharedImage.h"
+#include "platform/sdl/X11SharedImage.h"
 
-#include "shell/linux/X11ErrorTrap.h"
+#include "platform/sdl/X11ErrorTrap.h"
 
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>

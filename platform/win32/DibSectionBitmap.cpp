@@ -1,4 +1,4 @@
-#include "shell/win32/DibSectionBitmap.h"
+#include "platform/win32/DibSectionBitmap.h"
 
 std::unique_ptr<DibSectionBitmap> DibSectionBitmap::Create(int32_t width, int32_t height)
 {

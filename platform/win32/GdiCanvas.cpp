@@ -1,6 +1,6 @@
-#include "shell/win32/GdiCanvas.h"
+#include "platform/win32/GdiCanvas.h"
 
-#include "shell/win32/DibSectionBitmap.h"
+#include "platform/win32/DibSectionBitmap.h"
 #include "platform/win32/WideText.h"
 
 #include <algorithm>

@@ -1,6 +1,4 @@
-#include "sound/VirtualWaveOutput.h"
-
-#include "sound/WaveFormat.h"
+#include "platform/VirtualWaveOutput.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
-#include "shell/linux/SdlCanvas.h"
+#include "platform/sdl/SdlCanvas.h"
 
-#include "shell/linux/X11SharedImage.h"
+#include "platform/sdl/X11SharedImage.h"
 
 #include <algorithm>
 #include <cstring>
