@@ -21,8 +21,8 @@
 #
 # Screenshots, expected pictures, diffs and each case's logs stay in the out
 # folder for a person to look at. One PASS/FAIL line per case (SKIP for a
-# case whose saver is not built); the exit status is non-zero if any case
-# failed.
+# case whose saver is not built) and a summary; the exit status is non-zero
+# if any case failed.
 #
 # Programs run as for a Japanese user (LANG=ja_JP.UTF-8; the saver's own
 # texts follow the user's UI language); the cases named *-english run as for
@@ -32,18 +32,26 @@
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 2
 root=$PWD
+test_name="wine-saver-test"
+program_stdout=saver.out
+# Wine's own messages and the relay log as well as the saver's.
+program_stderr=wine.log
+# A Windows program under Wine has no use for SIGTERM.
+stop_signal=KILL
+# shellcheck source=lib/screen-test.sh
+source "$root/scripts/lib/screen-test.sh"
 
 out=$root/build/wine-saver
 win64=$root/build/win64
 linux=$root/build/linux
-cases=()
+asked=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --linux) linux=$(realpath "$2"); shift 2 ;;
     --win64) win64=$(realpath "$2"); shift 2 ;;
     --out) out=$(realpath -m "$2"); shift 2 ;;
-    -h|--help) awk 'NR > 1 && !/^#/ { exit } NR > 1 { sub(/^# ?/, ""); print }' "$0"; exit 0 ;;
-    *) cases+=("$1"); shift ;;
+    -h|--help) print_help; exit 0 ;;
+    *) asked+=("$1"); shift ;;
   esac
 done
 saver=${KAMISHIBAI_SAVER_DIR:-$win64/shell/win32}/kamishibai.scr
@@ -65,22 +73,13 @@ wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 [ -x "$wineserver" ] || wineserver="$(command -v wineserver || true)"
 
-missing=()
-for tool in Xvfb xdotool import compare convert identify localedef; do
-  command -v "$tool" >/dev/null || missing+=("$tool")
-done
+need_tools Xvfb xdotool import compare convert identify localedef
 [ -n "$wine" ] || missing+=(wine64)
 [ -n "$wineserver" ] || missing+=(wineserver)
 [ -f /usr/share/i18n/locales/ja_JP ] || missing+=("/usr/share/i18n/locales/ja_JP (Debian: locales)")
-for file in "$saver" "$bare_saver" "$helpers/registry_store_test.exe" "$helpers/preview_host.exe" "$helpers/owner_host.exe" "$helpers/window_probe.exe" \
-            "$scrtool_exe" "$scrtool" "$demo"; do
-  [ -f "$file" ] || missing+=("$file")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "wine-saver-test: missing: ${missing[*]}" >&2
-  echo "(scripts/install-deps.sh installs the tools; build both presets: cmake --build --preset linux / win64)" >&2
-  exit 2
-fi
+need_files "$saver" "$bare_saver" "$helpers/registry_store_test.exe" "$helpers/preview_host.exe" "$helpers/owner_host.exe" \
+           "$helpers/window_probe.exe" "$scrtool_exe" "$scrtool" "$demo"
+stop_if_missing "scripts/install-deps.sh installs the tools; build both presets: cmake --build --preset linux / win64"
 
 all_cases=(s-show s-key s-move-100 s-move-101-y s-click d-show mode-letters
            config-opens config-enter-saves config-cancel config-none-disables-speed config-wait-99
@@ -88,10 +87,7 @@ all_cases=(s-show s-key s-move-100 s-move-101-y s-click d-show mode-letters
            config-english config-save-fails-english ui-language
            registry-store
            p-preview p-abc p-empty bare-banner bare-banner-english bare-side-file sound-on sound-off sound-no-card)
-[ ${#cases[@]} -gt 0 ] || cases=("${all_cases[@]}")
-for name in "${cases[@]}"; do
-  [[ " ${all_cases[*]} " == *" $name "* ]] || { echo "wine-saver-test: no case '$name' (cases: ${all_cases[*]})" >&2; exit 2; }
-done
+select_cases "${asked[@]}"
 
 mkdir -p "$out"
 rm -rf "$out/cases"
@@ -100,9 +96,6 @@ mkdir -p "$out/cases"
 
 # Wine sees every Unix path through its Z: drive.
 winpath() { local path; path=$(realpath -m "$1"); printf 'Z:%s' "${path//\//\\}"; }
-# shellcheck source=lib/xvfb.sh
-source scripts/lib/xvfb.sh  # start_xvfb, now_ms
-note() { printf '%s\n' "$*" >>"$out/details.log"; }
 
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset WINEARCH
@@ -130,29 +123,15 @@ printf 'pcm.!default { type null }\nctl.!default { type hw card 0 }\n' >"$alsa_n
 : >"$alsa_none"
 
 # --- private X screen and Wine server, always taken down on exit -----------------
-xvfb_pid=
-saver_pid=
-host_pid=
-background_pids=()
-cleanup() {
-  local pid
-  for pid in $saver_pid $host_pid "${background_pids[@]}"; do
-    kill -KILL "$pid" 2>/dev/null
-  done
+stop_wine() {
   "$wineserver" -k 2>/dev/null
   "$wineserver" -w 2>/dev/null
-  if [ -n "$xvfb_pid" ]; then
-    kill "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
-  fi
 }
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+exit_hooks+=(stop_wine)
 
-start_xvfb "${screen_w}x${screen_h}" "$out" || { echo "wine-saver-test: could not start Xvfb" >&2; exit 2; }
+start_screen "${screen_w}x${screen_h}"
 echo "Xvfb on $DISPLAY, Wine prefix $prefix"
-"$wineserver" -k 2>/dev/null
-"$wineserver" -w 2>/dev/null
+stop_wine
 if [ ! -f "$prefix/.kamishibai-ready" ]; then
   rm -rf "$prefix"
   echo "Creating the Wine prefix (once)..."
@@ -178,6 +157,8 @@ probe() { "$wine" "$helpers/window_probe.exe" "$@" 2>/dev/null; }
 field() { printf '%s\n' "$1" | tr '\t' '\n' | sed -n "s/^$2=//p" | head -n 1; }
 viewer_windows() { probe list | grep -P '\tclass=KamishibaiViewer\t'; }
 scrun_dialogs() { probe dialogs | grep -P '\tcaption=SCRUN\t'; }
+# scrun_dialog_shown: a message box captioned SCRUN is there (in dialog).
+scrun_dialog_shown() { dialog=$(scrun_dialogs); [ -n "$dialog" ]; }
 config_windows() { probe list | grep -P '\tclass=KamishibaiConfig\t'; }
 
 # --- expected pictures --------------------------------------------------------------
@@ -206,18 +187,20 @@ expect() {
   note "$name: picture $picture_id still from ${first_still} ms to ${next_change} ms, first sound at ${first_sound} ms"
 }
 
-# --- one case ----------------------------------------------------------------------------
-# new_case NAME [SAVER]: a folder of its own with a copy of the saver, so that
-# the settings and side files of one case never reach another.
-new_case() {
-  case_name=$1
-  case_dir=$out/cases/$1
-  mkdir -p "$case_dir"
-  case_exe=$case_dir/kamishibai.scr
-  cp "${2:-$saver}" "$case_exe"
+# --- for every case ------------------------------------------------------------------------
+# A copy of the saver in the case's folder, so that the settings and side
+# files of one case never reach another; a Japanese user with a sound
+# device; the first picture of the saver's own show.
+case_setup() {
+  use_saver "$saver"
   saver_env=(ALSA_CONFIG_PATH="$alsa_null" WINEDEBUG=-all "${japanese_env[@]}")
-  saver_pid=
-  reason=
+  first_still=$scr_first_still next_change=$scr_next_change first_sound=$scr_first_sound picture_id=$scr_picture
+}
+
+# use_saver FILE: the case runs that build of the saver.
+use_saver() {
+  case_exe=$case_dir/kamishibai.scr
+  cp "$1" "$case_exe"
 }
 
 # write_ini KEY=VALUE...: the saver's settings file beside it.
@@ -229,49 +212,38 @@ write_ini() {
   } >"$case_dir/kt5_scr2.ini"
 }
 
-# start_saver ARGS...: runs the case's saver in its folder, in the background.
+# start_saver ARGS...: runs the case's saver in its folder, in the background,
+# with the pointer in the middle of the screen.
 start_saver() {
   xdotool mousemove "$centre_x" "$centre_y"
-  (cd "$case_dir" && exec env "${saver_env[@]}" "$wine" "$case_exe" "$@" >"$case_dir/saver.out" 2>"$case_dir/wine.log") &
-  saver_pid=$!
-  note "$case_name: started kamishibai.scr $* (pid $saver_pid)"
+  start_program env "${saver_env[@]}" "$wine" "$case_exe" "$@"
 }
 
-# wait_exit SECONDS: whether the saver ended in that time; saver_rc its status.
-wait_exit() {
-  local deadline=$(($(now_ms) + $1 * 1000))
-  while kill -0 "$saver_pid" 2>/dev/null; do
-    [ "$(now_ms)" -lt "$deadline" ] || return 1
-    sleep 0.1
-  done
-  wait "$saver_pid" 2>/dev/null
-  saver_rc=$?
-  note "$case_name: the saver ended with status $saver_rc"
-  saver_pid=
-  return 0
+# start_wine_host STDOUT HOST ARGS...: a helper of tests/wine that starts
+# the saver itself, in the case's folder, with the saver's environment
+# (wine.log its Wine log); its pid in host_pid.
+start_wine_host() {
+  local stdout=$1
+  shift
+  start_in_case "$stdout" "$case_dir/wine.log" env "${saver_env[@]}" "$wine" "$@"
+  host_pid=$started_pid
 }
 
-saver_running() { [ -n "$saver_pid" ] && kill -0 "$saver_pid" 2>/dev/null; }
-
-# wait_viewer [MS]: waits for the viewer window; viewer_line describes it and
-# viewer_seen_ms is when it was seen.
+# wait_viewer [MS]: waits for the viewer window (15 s unless told);
+# viewer_line describes it and viewer_seen_ms is when it was seen.
 wait_viewer() {
-  viewer_line=$(probe wait KamishibaiViewer "${1:-15000}")
+  local ms=${1:-15000}
+  viewer_line=$(probe wait KamishibaiViewer "$ms")
   local status=$?
   viewer_seen_ms=$(now_ms)
   note "$case_name: viewer: $viewer_line"
+  [ "$status" -eq 0 ] || reason="no viewer window within $((ms / 1000)) s"
   return $status
 }
 
-end_case() {
-  local pid window
-  for pid in $saver_pid $host_pid; do
-    kill -KILL "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-  done
-  saver_pid=
-  host_pid=
-  # Leftovers of a failed case must not cover the next one's screen.
+# Leftovers of a failed case must not cover the next one's screen.
+case_teardown() {
+  local window
   if probe list | grep -qP '\tclass=(KamishibaiViewer|KamishibaiCover|KamishibaiConfig|KamishibaiOwnerHost|#32770)\t'; then
     probe wait-gone KamishibaiViewer 5000 >/dev/null
     probe wait-gone '#32770' 5000 >/dev/null
@@ -285,23 +257,17 @@ end_case() {
   fi
 }
 
-screenshot() { import -window root "$out/$1.png" 2>>"$out/details.log"; }
-
-# differing A.png B.png [DIFF.png]: the number of pixels that differ.
-differing() {
-  local result
-  result=$(compare -metric AE "$1" "$2" "${3:-null:}" 2>&1)
-  awk -v r="$result" 'BEGIN { n = split(r, f, " "); printf "%d\n", f[n] }'
-}
-
 non_black() {
   convert "$1" -alpha off -fill white +opaque '#000000' -format '%[fx:round(mean*w*h)]' info:
 }
 
-# sleep_until MS: sleeps until now_ms reaches MS.
-sleep_until() {
-  local left=$(($1 - $(now_ms)))
-  [ "$left" -le 0 ] || sleep "$(awk -v ms="$left" 'BEGIN { printf "%.3f", ms / 1000 }')"
+# screen_shows SHOT EXPECTED: a screenshot, kept as SHOT, equals EXPECTED;
+# counts the screenshots in attempts and the pixels that differ in differ.
+screen_shows() {
+  attempts=$((attempts + 1))
+  screenshot "$1"
+  differ=$(differing_pixels "$2" "$1")
+  [ "$differ" = 0 ]
 }
 
 # shows_picture NAME EXPECTED: takes screenshots while the first picture
@@ -313,17 +279,10 @@ shows_picture() {
   local until=$((viewer_seen_ms + next_change - 300))
   local attempts=0 differ=
   sleep_until "$from"
-  while :; do
-    attempts=$((attempts + 1))
-    screenshot "$name-screen"
-    differ=$(differing "$expected" "$out/$name-screen.png")
-    [ "$differ" = 0 ] && break
-    [ "$(now_ms)" -lt "$until" ] || break
-    sleep 0.3
-  done
+  poll_every=0.3 wait_for $((until - $(now_ms))) screen_shows "$out/$name-screen.png" "$expected"
   note "$name: $attempts screenshot(s), last one differs from $expected in $differ pixels"
   if [ "$differ" != 0 ]; then
-    differing "$expected" "$out/$name-screen.png" "$out/$name-diff.png" >/dev/null
+    differing_pixels "$expected" "$out/$name-screen.png" "$out/$name-diff.png" >/dev/null
     reason="the screen differs from picture $picture_id in $differ pixels (see $name-screen.png, $name-diff.png)"
     return 1
   fi
@@ -364,42 +323,45 @@ no_dialog() {
   return 1
 }
 
+# full_screen_shows ARGUMENT TOPMOST NAME EXPECTED: the saver, started with
+# ARGUMENT, shows a full-screen viewer (topmost: 1 or 0) and on it EXPECTED
+# (screenshots NAME-*.png), and no message box.
+full_screen_shows() {
+  start_saver "$1"
+  wait_viewer || return 1
+  check_full_screen_viewer "$2" || return 1
+  shows_picture "$3" "$4" || return 1
+  no_dialog
+}
+
 # --- the cases ---------------------------------------------------------------------------
 
 # /s: the demo's first picture full screen, topmost.
 case_s-show() {
-  new_case s-show
-  start_saver /s
-  wait_viewer || { reason="no viewer window within 15 s"; return 1; }
-  check_full_screen_viewer 1 || return 1
-  shows_picture s-show "$out/scr-expected.png" || return 1
-  no_dialog || return 1
-  reason="picture $picture_id exact after $shown_after_ms ms, viewer 0,0-${screen_w}x${screen_h} topmost"
+  full_screen_shows /s 1 s-show "$out/scr-expected.png" || return 1
+  detail="picture $picture_id exact after $shown_after_ms ms, viewer 0,0-${screen_w}x${screen_h} topmost"
 }
 
 # wait_ready: the viewer is up and has had a moment to take its starting
 # point; the pointer is still where the saver started.
 wait_ready() {
-  wait_viewer || { reason="no viewer window within 15 s"; return 1; }
+  wait_viewer || return 1
   sleep 0.7
-  saver_running || { reason="the saver ended by itself"; return 1; }
+  program_running || { reason="the saver ended by itself"; return 1; }
 }
 
 case_s-key() {
-  new_case s-key
   start_saver /s
   wait_ready || return 1
   local window
-  window=$(xdotool search --onlyvisible --name '^ScreenSaver$' | head -n 1)
-  [ -n "$window" ] && xdotool windowfocus --sync "$window" 2>/dev/null
+  find_window --onlyvisible '^ScreenSaver$' && xdotool windowfocus --sync "$window" 2>/dev/null
   xdotool key space
-  wait_exit 3 || { reason="still running 3 s after a key press"; return 1; }
-  reason="a key press ended it (status $saver_rc)"
+  wait_program_end 3000 || { reason="still running 3 s after a key press"; return 1; }
+  detail="a key press ended it (status $program_status)"
 }
 
 # 100 pixels on both axes, either way, is not a movement; 101 on x is.
 case_s-move-100() {
-  new_case s-move-100
   start_saver /s
   wait_ready || return 1
   local point
@@ -410,45 +372,37 @@ case_s-move-100() {
     sleep 0.3
   done
   sleep 1
-  saver_running || { reason="ended by movements of 100 pixels"; return 1; }
+  program_running || { reason="ended by movements of 100 pixels"; return 1; }
   viewer_windows >/dev/null || { reason="the viewer went away after movements of 100 pixels"; return 1; }
   xdotool mousemove "$((centre_x + 101))" "$centre_y"
-  wait_exit 3 || { reason="not ended by a movement of 101 pixels on x"; return 1; }
-  reason="100 on both axes kept it, 101 on x ended it"
+  wait_program_end 3000 || { reason="not ended by a movement of 101 pixels on x"; return 1; }
+  detail="100 on both axes kept it, 101 on x ended it"
 }
 
 case_s-move-101-y() {
-  new_case s-move-101-y
   start_saver /s
   wait_ready || return 1
   xdotool mousemove "$centre_x" "$((centre_y - 101))"
-  wait_exit 3 || { reason="not ended by a movement of 101 pixels on y"; return 1; }
-  reason="101 on y ended it"
+  wait_program_end 3000 || { reason="not ended by a movement of 101 pixels on y"; return 1; }
+  detail="101 on y ended it"
 }
 
 case_s-click() {
-  new_case s-click
   start_saver /s
   wait_ready || return 1
   xdotool click 1
-  wait_exit 3 || { reason="still running 3 s after a click"; return 1; }
-  reason="a click ended it (status $saver_rc)"
+  wait_program_end 3000 || { reason="still running 3 s after a click"; return 1; }
+  detail="a click ended it (status $program_status)"
 }
 
 # /d: shown as /s, but not topmost.
 case_d-show() {
-  new_case d-show
-  start_saver /d
-  wait_viewer || { reason="no viewer window within 15 s"; return 1; }
-  check_full_screen_viewer 0 || return 1
-  shows_picture d-show "$out/scr-expected.png" || return 1
-  no_dialog || return 1
-  reason="picture $picture_id exact after $shown_after_ms ms, viewer not topmost"
+  full_screen_shows /d 0 d-show "$out/scr-expected.png" || return 1
+  detail="picture $picture_id exact after $shown_after_ms ms, viewer not topmost"
 }
 
 # The mode is the second character, lower-cased; an unknown one is full screen.
 case_mode-letters() {
-  new_case mode-letters
   local argument want
   for argument in "-S:1" "/D:0" "/x:1" "/sx:1"; do
     want=${argument##*:}
@@ -458,7 +412,7 @@ case_mode-letters() {
     check_full_screen_viewer "$want" || { reason="'$argument': $reason"; return 1; }
     end_case
   done
-  reason="-S, /D, /x and /sx give full-screen viewers (topmost but for /D)"
+  detail="-S, /D, /x and /sx give full-screen viewers (topmost but for /D)"
 }
 
 # --- the settings dialog ----------------------------------------------------------------
@@ -528,29 +482,29 @@ read_controls() { config_controls=$(probe controls "$config_window"); }
 # reaches (an open list follows the pointer). Sets config_window (its
 # number), config_line (probe window) and config_controls.
 wait_config() {
-  local deadline rect focused
+  local rect focused
   probe wait KamishibaiConfig 15000 >/dev/null || { reason="no settings dialog within 15 s"; return 1; }
-  deadline=$(($(now_ms) + 5000))
-  while :; do
-    config_window=$(field "$(config_windows | head -n 1)" hwnd)
-    config_line=$(probe window "$config_window")
-    read_controls
-    rect=$(field "$config_line" rect)
-    [ -n "$rect" ] && [[ $rect != -* ]] && [ "$(field "$(control_line 112)" focus)" = 1 ] && break
-    if [ "$(now_ms)" -ge "$deadline" ]; then
-      focused=$(printf '%s\n' "$config_controls" | grep -P '\tfocus=1\t' | cut -f2-4 | tr '\t' ' ')
-      reason="the dialog did not settle at a place with the focus on the wait list (at $rect, focus: ${focused:-none})"
-      return 1
-    fi
-    sleep 0.1
-  done
+  if ! wait_for 5000 config_settled; then
+    focused=$(printf '%s\n' "$config_controls" | grep -P '\tfocus=1\t' | cut -f2-4 | tr '\t' ' ')
+    reason="the dialog did not settle at a place with the focus on the wait list (at $rect, focus: ${focused:-none})"
+    return 1
+  fi
   note "$case_name: dialog: $config_line"
-  local origin x_window
+  local origin window
   origin=$(field "$config_line" client_origin)
   xdotool mousemove $((${origin%,*} + 35)) $((${origin#*,} + 128))
-  x_window=$(xdotool search --onlyvisible --name '^".*"(の設定| Settings)$' 2>/dev/null | head -n 1)
-  [ -z "$x_window" ] || xdotool windowfocus --sync "$x_window" 2>/dev/null
+  ! find_window --onlyvisible '^".*"(の設定| Settings)$' || xdotool windowfocus --sync "$window" 2>/dev/null
   return 0
+}
+
+# config_settled: the dialog (config_window, config_line, config_controls)
+# stands on the screen (at rect) with the focus on the wait list.
+config_settled() {
+  config_window=$(field "$(config_windows | head -n 1)" hwnd)
+  config_line=$(probe window "$config_window")
+  read_controls
+  rect=$(field "$config_line" rect)
+  [ -n "$rect" ] && [[ $rect != -* ]] && [ "$(field "$(control_line 112)" focus)" = 1 ]
 }
 
 config_keys() { xdotool key --delay 80 "$@"; }
@@ -565,40 +519,41 @@ click_button() {
 # wait_choices WAIT EFFECT SPEED SOUND: waits (3 s at most) until the three
 # lists' selections and the check box's state are these ("*" for any).
 wait_choices() {
-  local want="$*" have deadline=$(($(now_ms) + 3000))
-  while :; do
-    read_controls
-    have="$(field "$(control_line 112)" selection) $(field "$(control_line 113)" selection)"
-    have+=" $(field "$(control_line 114)" selection) $(field "$(control_line 115)" check)"
-    # shellcheck disable=SC2053
-    [[ $have == $want ]] && return 0
-    [ "$(now_ms)" -lt "$deadline" ] || break
-    sleep 0.2
-  done
+  local want="$*" have
+  poll_every=0.2 wait_for 3000 choices_are "$want" && return 0
   reason="the dialog shows wait, effect, speed, sound as $have, expected $want"
   return 1
 }
 
+# choices_are PATTERN: the selections and the check box (in have) match.
+choices_are() {
+  read_controls
+  have="$(field "$(control_line 112)" selection) $(field "$(control_line 113)" selection)"
+  have+=" $(field "$(control_line 114)" selection) $(field "$(control_line 115)" check)"
+  # shellcheck disable=SC2053
+  [[ $have == $1 ]]
+}
+
 # speed_enabled WANT: waits (3 s at most) until the speed list's enabled state is WANT.
 speed_enabled() {
-  local deadline=$(($(now_ms) + 3000)) have
-  while :; do
-    read_controls
-    have=$(field "$(control_line 114)" enabled)
-    [ "$have" = "$1" ] && return 0
-    [ "$(now_ms)" -lt "$deadline" ] || break
-    sleep 0.2
-  done
+  local have
+  poll_every=0.2 wait_for 3000 speed_list_enabled "$1" && return 0
   reason="the speed list has enabled=$have, expected $1 (effect $(field "$(control_line 113)" selection))"
   return 1
+}
+
+speed_list_enabled() {
+  read_controls
+  have=$(field "$(control_line 114)" enabled)
+  [ "$have" = "$1" ]
 }
 
 # close_config KEY: presses KEY in the dialog, which must then go and its
 # saver end (the one start_saver started, or else whichever showed it).
 close_config() {
   config_keys "$1"
-  if [ -n "$saver_pid" ]; then
-    wait_exit 10 || { reason="still running 10 s after $1"; return 1; }
+  if [ -n "$program_pid" ]; then
+    wait_program_end 10000 || { reason="still running 10 s after $1"; return 1; }
   else
     probe wait-gone KamishibaiConfig 10000 >/dev/null || { reason="the dialog still there 10 s after $1"; return 1; }
   fi
@@ -677,7 +632,7 @@ centred_on() {
 dialog_screenshot() {
   local left top right bottom
   IFS=, read -r left top right bottom <<<"$(field "$config_line" rect)"
-  screenshot "$1-screen"
+  screenshot "$out/$1-screen.png"
   convert "$out/$1-screen.png" -crop "$((right - left))x$((bottom - top))+$left+$top" +repage "$out/$1.png"
   convert "$out/$1.png" -filter point -resize 200% "$out/$1-2x.png"
 }
@@ -694,7 +649,7 @@ check_config_screen() {
   "$wine" "$scrtool_exe" picture "$(winpath "$demo")" "$about_id" "$(winpath "$out/about-expected.png")" >/dev/null 2>&1 ||
     { reason="scrtool.exe could not write the about picture $about_id"; return 1; }
   convert "$out/config-dialog-screen.png" -crop "48x48+$((ox + 11))+$((oy + 104))" +repage "$out/config-about.png"
-  differ=$(differing "$out/about-expected.png" "$out/config-about.png" "$out/config-about-diff.png")
+  differ=$(differing_pixels "$out/about-expected.png" "$out/config-about.png" "$out/config-about-diff.png")
   [ "$differ" = 0 ] || { reason="the about picture at 11,104 differs from picture $about_id in $differ pixels (see config-about.png)"; return 1; }
   # The strip left of the group box and the about picture.
   colours=$(convert "$out/config-dialog-screen.png" -crop "9x200+$ox+$oy" +repage -format '%k %[pixel:p{0,0}]' info:)
@@ -703,7 +658,6 @@ check_config_screen() {
 
 # "c" (any case, with or without ":NUMBER") and no argument: the dialog.
 case_config-opens() {
-  new_case config-opens
   local argument title client rect line
   for argument in /c /c:1234 /C ""; do
     if [ -n "$argument" ]; then start_saver "$argument"; else start_saver; fi
@@ -727,13 +681,12 @@ case_config-opens() {
     close_config Escape || { reason="'$argument': $reason"; return 1; }
     [ ! -e "$case_dir/kt5_scr2.ini" ] || { reason="'$argument': Escape wrote kt5_scr2.ini"; return 1; }
   done
-  reason="/c, /c:1234, /C and no argument: caption $config_caption, 310x200 in the middle of the screen, focus on the wait list; controls as designed (see config-dialog.png)"
+  detail="/c, /c:1234, /C and no argument: caption $config_caption, 310x200 in the middle of the screen, focus on the wait list; controls as designed (see config-dialog.png)"
 }
 
 # Keyboard only: Down/Up choose in a list, Tab goes on, space flips the
 # check box; Enter in an open list only closes it, Enter then is OK.
 case_config-enter-saves() {
-  new_case config-enter-saves
   write_ini SlideshowWait=2 SlideshowEffect=1 SlideshowEffectSpeed=2 SlideshowSoundUse=1
   cp "$case_dir/kt5_scr2.ini" "$case_dir/before.ini"
   start_saver /c
@@ -745,17 +698,16 @@ case_config-enter-saves() {
   config_keys shift+Tab shift+Tab shift+Tab F4 Down Down Return
   wait_choices 7 3 1 0 || { reason="with the list open: $reason"; return 1; }
   sleep 0.5
-  if ! saver_running || ! config_windows >/dev/null; then reason="Enter in an open list closed the dialog"; return 1; fi
+  if ! program_running || ! config_windows >/dev/null; then reason="Enter in an open list closed the dialog"; return 1; fi
   cmp -s "$case_dir/before.ini" "$case_dir/kt5_scr2.ini" || { reason="Enter in an open list saved"; return 1; }
   close_config Return || return 1
   check_ini SlideshowWait=7 SlideshowEffect=3 SlideshowEffectSpeed=1 SlideshowSoundUse=0 || return 1
-  reason="keys chose 7 s, モノクロフェード, 速い, no sound; Enter saved them (ended with status $saver_rc)"
+  detail="keys chose 7 s, モノクロフェード, 速い, no sound; Enter saved them (ended with status $program_status)"
 }
 
 # Escape, and a click on the visible キャンセル, save nothing, whatever was
 # chosen: no file is made, an existing one stays as it was to the byte.
 case_config-cancel() {
-  new_case config-cancel
   local how existing
   for how in escape-none click-existing; do
     rm -f "$case_dir/kt5_scr2.ini" "$case_dir/before.ini"
@@ -782,7 +734,7 @@ case_config-cancel() {
       close_config Escape || { reason="$how: $reason"; return 1; }
     else
       click_button 105
-      wait_exit 10 || { reason="$how: still running 10 s after a click on キャンセル at $(field "$(control_line 105)" rect)"; return 1; }
+      wait_program_end 10000 || { reason="$how: still running 10 s after a click on キャンセル at $(field "$(control_line 105)" rect)"; return 1; }
     fi
     if [ "$existing" = 0 ] && [ -e "$case_dir/kt5_scr2.ini" ]; then reason="$how: kt5_scr2.ini was made"; return 1; fi
     if [ "$existing" = 1 ] && ! cmp -s "$case_dir/before.ini" "$case_dir/kt5_scr2.ini"; then
@@ -791,13 +743,12 @@ case_config-cancel() {
       return 1
     fi
   done
-  reason="Escape made no file; a click on キャンセル left the file byte for byte"
+  detail="Escape made no file; a click on キャンセル left the file byte for byte"
 }
 
 # "なし" disables the speed list, another effect enables it again; the
 # speed's index is saved all the same.
 case_config-none-disables-speed() {
-  new_case config-none-disables-speed
   write_ini SlideshowWait=2 SlideshowEffect=2 SlideshowEffectSpeed=4 SlideshowSoundUse=1
   start_saver /c
   wait_config || return 1
@@ -815,13 +766,12 @@ case_config-none-disables-speed() {
   done
   close_config Return || return 1
   check_ini SlideshowWait=2 SlideshowEffect=0 SlideshowEffectSpeed=4 SlideshowSoundUse=1 || return 1
-  reason="なし disabled the speed list, フェード enabled it; saved effect 0 with speed 4"
+  detail="なし disabled the speed list, フェード enabled it; saved effect 0 with speed 4"
 }
 
 # A wait the list does not hold shows no selection, and OK (the visible
 # button, clicked) saves -1.
 case_config-wait-99() {
-  new_case config-wait-99
   write_ini SlideshowWait=99 SlideshowEffect=3 SlideshowEffectSpeed=1 SlideshowSoundUse=0
   start_saver /c
   wait_config || return 1
@@ -830,14 +780,13 @@ case_config-wait-99() {
   text=$(field "$(control_line 112)" text)
   [ -z "$text" ] || { reason="the wait list shows \"$text\" with no selection"; return 1; }
   click_button 104
-  wait_exit 10 || { reason="still running 10 s after a click on OK at $(field "$(control_line 104)" rect)"; return 1; }
+  wait_program_end 10000 || { reason="still running 10 s after a click on OK at $(field "$(control_line 104)" rect)"; return 1; }
   check_ini SlideshowWait=-1 SlideshowEffect=3 SlideshowEffectSpeed=1 SlideshowSoundUse=0 || return 1
-  reason="wait 99: no selection; a click on OK saved it as -1 and kept the other three"
+  detail="wait 99: no selection; a click on OK saved it as -1 and kept the other three"
 }
 
 # A saver whose information has no version line.
 case_config-no-version() {
-  new_case config-no-version
   local folder=$out/no-version
   rm -rf "$folder"
   cp -r "$demo_unpacked" "$folder"
@@ -852,19 +801,16 @@ case_config-no-version() {
   check_layout "$config_design_no_version" || return 1
   dialog_screenshot config-dialog-no-version
   close_config Escape || return 1
-  reason="version label hidden, notices at 117 and 130, buttons at 159, client area 310x188"
+  detail="version label hidden, notices at 117 and 130, buttons at 159, client area 310x188"
 }
 
 # Started in front of another window (as from the display settings): that
 # window is disabled while the dialog shows over its middle, and enabled and
 # in front again afterwards.
 case_config-owner() {
-  new_case config-owner
   local report=$case_dir/owner.txt
   xdotool mousemove "$centre_x" "$centre_y"
-  (cd "$case_dir" && exec env "${saver_env[@]}" "$wine" "$helpers/owner_host.exe" "$(winpath "$report")" \
-    "$(winpath "$case_exe")" /c >"$case_dir/host.out" 2>"$case_dir/wine.log") &
-  host_pid=$!
+  start_wine_host "$case_dir/host.out" "$helpers/owner_host.exe" "$(winpath "$report")" "$(winpath "$case_exe")" /c
   wait_config || return 1
   local host host_line rect
   host=$(field "$(probe list | grep -P '\tclass=KamishibaiOwnerHost\t' | head -n 1)" hwnd)
@@ -877,27 +823,22 @@ case_config-owner() {
   centred_on "$(field "$host_line" rect)" "$rect" ||
     { reason="the dialog at $rect is not in the middle of the host at $(field "$host_line" rect)"; return 1; }
   close_config Escape || return 1
-  local deadline=$(($(now_ms) + 10000))
-  while [ ! -s "$report" ] && [ "$(now_ms)" -lt "$deadline" ]; do sleep 0.1; done
-  [ -s "$report" ] || { reason="the host wrote no report"; return 1; }
+  wait_for 10000 test -s "$report" || { reason="the host wrote no report"; return 1; }
   # The host keeps its window three seconds after the report.
   host_line=$(probe window "$host")
   note "$case_name: host after the dialog: $host_line"
   cp "$report" "$out/config-owner-report.txt"
-  report_value() { sed -n "s/^$1=//p" "$report" | head -n 1; }
   [ "$(report_value foreground_at_start)" = 1 ] || { reason="the host was not in front when the saver started"; return 1; }
   [ "$(field "$host_line" enabled)" = 1 ] || { reason="the host is still disabled after Escape"; return 1; }
   [ "$(field "$host_line" foreground)" = 1 ] || { reason="the host is not in front after Escape"; return 1; }
   [ "$(report_value enabled_after)" = 1 ] || { reason="the host found itself disabled after the saver ended"; return 1; }
-  deadline=$(($(now_ms) + 10000))
-  while kill -0 "$host_pid" 2>/dev/null && [ "$(now_ms)" -lt "$deadline" ]; do sleep 0.1; done
-  reason="host disabled while the dialog stood centred on it at $rect, enabled and in front after Escape"
+  wait_for 10000 pid_gone "$host_pid"
+  detail="host disabled while the dialog stood centred on it at $rect, enabled and in front after Escape"
 }
 
 # Effect "なし" saved through the dialog: the first picture is there at
 # once, without the 3-second fade of the demo's own effect.
 case_config-then-show() {
-  new_case config-then-show
   write_ini SlideshowWait=5 SlideshowEffect=1 SlideshowEffectSpeed=2 SlideshowSoundUse=1
   start_saver /c
   wait_config || return 1
@@ -906,24 +847,17 @@ case_config-then-show() {
   close_config Return || return 1
   check_ini SlideshowEffect=0 || return 1
   start_saver /s
-  wait_viewer || { reason="no viewer window within 15 s"; return 1; }
+  wait_viewer || return 1
   local fade_at=$((viewer_seen_ms + 1500)) differ attempts=0 exact_after
-  while :; do
-    attempts=$((attempts + 1))
-    screenshot config-then-show-early
-    differ=$(differing "$out/scr-expected.png" "$out/config-then-show-early.png")
-    [ "$differ" = 0 ] && break
-    [ "$(now_ms)" -lt "$fade_at" ] || break
-    sleep 0.1
-  done
+  wait_for $((fade_at - $(now_ms))) screen_shows "$out/config-then-show-early.png" "$out/scr-expected.png"
   exact_after=$(($(now_ms) - viewer_seen_ms))
   note "$case_name: $attempts screenshot(s) until exact, the last $differ pixels off, $exact_after ms after the viewer"
   [ "$differ" = 0 ] || { reason="not picture $picture_id within 1.5 s: $differ pixels differ (config-then-show-early.png)"; return 1; }
   sleep_until "$fade_at"
-  screenshot config-then-show-1500ms
-  differ=$(differing "$out/scr-expected.png" "$out/config-then-show-1500ms.png" "$out/config-then-show-diff.png")
+  screenshot "$out/config-then-show-1500ms.png"
+  differ=$(differing_pixels "$out/scr-expected.png" "$out/config-then-show-1500ms.png" "$out/config-then-show-diff.png")
   [ "$differ" = 0 ] || { reason="at 1.5 s the screen differs from picture $picture_id in $differ pixels"; return 1; }
-  reason="effect 0 saved; picture $picture_id exact $exact_after ms after the viewer appeared and at 1.5 s (with the fade: from $first_still ms)"
+  detail="effect 0 saved; picture $picture_id exact $exact_after ms after the viewer appeared and at 1.5 s (with the fade: from $first_still ms)"
 }
 
 # The registry build: the dialog loads and saves HKCU\Software\Quorvik_Works\
@@ -931,10 +865,10 @@ case_config-then-show() {
 registry_key='HKCU\Software\Quorvik_Works\kt5_scr2\Preference'
 case_config-registry() {
   if [ ! -f "$registry_saver" ]; then
-    reason="${registry_saver#"$root"/} is not built"
-    return 2
+    skip_case "${registry_saver#"$root"/} is not built"
+    return 0
   fi
-  new_case config-registry "$registry_saver"
+  use_saver "$registry_saver"
   "$wine" reg delete 'HKCU\Software\Quorvik_Works' /f >/dev/null 2>&1
   local pair
   for pair in SlideshowWait=2 SlideshowEffect=1 SlideshowEffectSpeed=2 SlideshowSoundUse=1; do
@@ -958,20 +892,18 @@ case_config-registry() {
   local made
   made=$(ls "$case_dir"/kt5_scr2.ini "$prefix"/drive_c/users/*/Documents/kt5_scr2.ini 2>/dev/null)
   [ -z "$made" ] || { reason="an ini file was made: $made"; return 1; }
-  reason="loaded 2/1/2/1 from the registry; saved 11, 2, 4, 0 as REG_DWORD; no ini file"
+  detail="loaded 2/1/2/1 from the registry; saved 11, 2, 4, 0 as REG_DWORD; no ini file"
 }
 
 # A settings file that cannot be written (here a folder of that name, which
 # no user can write to, root included): OK says so once, in a box over the
 # dialog, and the dialog then closes; nothing is lost.
 case_config-save-fails() {
-  new_case config-save-fails
   save_fails_box "$config_caption" 設定を保存できませんでした。
 }
 
 # The same box for an English user, in English.
 case_config-save-fails-english() {
-  new_case config-save-fails-english
   saver_env=(ALSA_CONFIG_PATH="$alsa_null" WINEDEBUG=-all "${english_env[@]}")
   save_fails_box "$config_caption_english" "The settings could not be saved."
 }
@@ -986,25 +918,26 @@ save_fails_box() {
   wait_config || return 1
   config_keys Down
   config_keys Return
-  local box deadline=$(($(now_ms) + 10000))
-  while :; do
-    box=$(probe dialogs | grep -P "\\tcaption=\\Q$caption\\E\\t" | head -n 1)
-    [ -n "$box" ] && break
-    [ "$(now_ms)" -lt "$deadline" ] || { reason="no box captioned $caption: $(probe dialogs | tr '\t' ' ')"; return 1; }
-    sleep 0.2
-  done
+  local box
+  poll_every=0.2 wait_for 10000 box_captioned "$caption" ||
+    { reason="no box captioned $caption: $(probe dialogs | tr '\t' ' ')"; return 1; }
   [ "$(field "$box" text)" = "$text" ] || { reason="the box says \"$(field "$box" text)\", expected \"$text\""; return 1; }
-  screenshot "$case_name-screen"
+  screenshot "$out/$case_name-screen.png"
   probe dismiss "$caption" >/dev/null
-  wait_exit 10 || { reason="still running 10 s after the box"; return 1; }
+  wait_program_end 10000 || { reason="still running 10 s after the box"; return 1; }
   [ -d "$case_dir/kt5_scr2.ini" ] || { reason="the unwritable settings path was replaced"; return 1; }
-  reason="one box \"$text\", then the dialog closed (status $saver_rc)"
+  detail="one box \"$text\", then the dialog closed (status $program_status)"
+}
+
+# box_captioned CAPTION: a message box of that caption is there (in box).
+box_captioned() {
+  box=$(probe dialogs | grep -P "\\tcaption=\\Q$1\\E\\t" | head -n 1)
+  [ -n "$box" ]
 }
 
 # Wine reports the UI language of the locale it runs in, and the saver's
 # choice follows it: Japanese for ja_JP.UTF-8, English for en_US.UTF-8 and C.
 case_ui-language() {
-  new_case ui-language
   local setting have want problems=()
   for setting in ja_JP.UTF-8:0411:japanese en_US.UTF-8:0409:english C:0409:english; do
     want="langid=$(cut -d: -f2 <<<"$setting")	language=$(cut -d: -f3 <<<"$setting")"
@@ -1012,13 +945,12 @@ case_ui-language() {
     [ "$have" = "$want" ] || problems+=("LANG=${setting%%:*}: $(tr '\t' ' ' <<<"$have"), expected $(tr '\t' ' ' <<<"$want")")
   done
   [ ${#problems[@]} -eq 0 ] || { reason="${problems[*]}"; return 1; }
-  reason="ja_JP.UTF-8 gives 0411 and Japanese, en_US.UTF-8 and C give 0409 and English"
+  detail="ja_JP.UTF-8 gives 0411 and Japanese, en_US.UTF-8 and C give 0409 and English"
 }
 
 # At 150 % (144 dots per inch) the dialog grows as a whole: client area,
 # places and fonts by 3/2, so nothing is cut.
 case_config-dpi-150() {
-  new_case config-dpi-150
   "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
   start_saver /c
   local ok=0
@@ -1031,7 +963,7 @@ case_config-dpi-150() {
       reason="client area $client at 150 %, expected 465x300"
     else
       ok=1
-      reason="client area 465x300, wait list at $wait_rect (see config-dialog-150.png)"
+      detail="client area 465x300, wait list at $wait_rect (see config-dialog-150.png)"
     fi
     close_config Escape || ok=0
   fi
@@ -1043,7 +975,6 @@ case_config-dpi-150() {
 # Japanese places (see config-dialog-english.png and its 2x copy: nothing
 # may be cut off), Escape still cancels.
 case_config-english() {
-  new_case config-english
   saver_env=(ALSA_CONFIG_PATH="$alsa_null" WINEDEBUG=-all "${english_env[@]}")
   # The longest items selected: 15 sec, Sepia fade, Slowest.
   write_ini SlideshowWait=15 SlideshowEffect=4 SlideshowEffectSpeed=4 SlideshowSoundUse=1
@@ -1068,12 +999,11 @@ case_config-english() {
   cp "$case_dir/kt5_scr2.ini" "$case_dir/before.ini"
   close_config Escape || return 1
   cmp -s "$case_dir/before.ini" "$case_dir/kt5_scr2.ini" || { reason="Escape changed kt5_scr2.ini"; return 1; }
-  reason="caption $config_caption_english, English texts at the designed places (see config-dialog-english.png)"
+  detail="caption $config_caption_english, English texts at the designed places (see config-dialog-english.png)"
 }
 
 # The settings' registry store on Wine's registry, by its own test program.
 case_registry-store() {
-  new_case registry-store
   "$wine" reg delete 'HKCU\Software\Quorvik_Works' /f >/dev/null 2>&1
   local log=$out/registry-store.txt
   if ! "$wine" "$helpers/registry_store_test.exe" >"$log" 2>&1; then
@@ -1083,25 +1013,19 @@ case_registry-store() {
   "$wine" reg query "$registry_key" 2>/dev/null | tr -d '\r' >"$out/registry-store-query.txt"
   grep -Eq '^\s+SlideshowWait\s+REG_DWORD\s+0x7$' "$out/registry-store-query.txt" ||
     { reason="reg query does not show what the store wrote (see registry-store-query.txt)"; return 1; }
-  reason="$(grep -c PASS "$log") checks passed; reg query reads the values back"
+  detail="$(grep -c PASS "$log") checks passed; reg query reads the values back"
 }
 
 case_p-preview() {
-  new_case p-preview
   local report=$case_dir/preview.txt host_seconds=6
-  (cd "$case_dir" && exec env ALSA_CONFIG_PATH="$alsa_null" WINEDEBUG=+relay \
-    "$wine" "$helpers/preview_host.exe" "$(winpath "$case_exe")" "$host_seconds" "$(winpath "$report")" --post-input \
-    >"$case_dir/host.out" 2>"$case_dir/wine.log") &
-  local host_pid=$!
-  background_pids+=("$host_pid")
+  saver_env=(ALSA_CONFIG_PATH="$alsa_null" WINEDEBUG=+relay)
+  start_wine_host "$case_dir/host.out" "$helpers/preview_host.exe" "$(winpath "$case_exe")" "$host_seconds" \
+    "$(winpath "$report")" --post-input
   # Input at the host window as well, from the X server: the pointer moved onto
   # it, a click, a key and a long movement.
-  local host_window="" deadline=$(($(now_ms) + 15000))
-  while [ -z "$host_window" ] && [ "$(now_ms)" -lt "$deadline" ]; do
-    host_window=$(xdotool search --onlyvisible --name '^Preview host$' 2>/dev/null | head -n 1)
-    [ -n "$host_window" ] || sleep 0.1
-  done
-  [ -n "$host_window" ] || { reason="no preview host window"; return 1; }
+  local window
+  wait_window 15000 --onlyvisible '^Preview host$' || { reason="no preview host window"; return 1; }
+  local host_window=$window
   sleep 2
   local top_level
   top_level=$(viewer_windows)
@@ -1109,15 +1033,13 @@ case_p-preview() {
   xdotool windowfocus --sync "$host_window" 2>/dev/null
   xdotool key space
   xdotool mousemove 900 700
-  screenshot p-preview-screen
-  deadline=$(($(now_ms) + host_seconds * 1000 + 15000))
-  while kill -0 "$host_pid" 2>/dev/null && [ "$(now_ms)" -lt "$deadline" ]; do sleep 0.2; done
-  if kill -0 "$host_pid" 2>/dev/null; then reason="preview_host did not finish"; return 1; fi
+  screenshot "$out/p-preview-screen.png"
+  poll_every=0.2 wait_for $((host_seconds * 1000 + 15000)) pid_gone "$host_pid" ||
+    { reason="preview_host did not finish"; return 1; }
   wait "$host_pid" 2>/dev/null
   cp "$report" "$out/p-preview-report.txt" 2>/dev/null
   [ -f "$report" ] || { reason="preview_host wrote no report"; return 1; }
   local value key expected problems=()
-  report_value() { sed -n "s/^$1=//p" "$report" | head -n 1; }
   for key in child:1 child_class:KamishibaiViewer child_title:ScreenSaver child_ws_child:1 child_owner_is_saver:1 \
              child_left:0 child_top:0 "child_width:$(report_value host_window_width)" "child_height:$(report_value host_window_height)" \
              input_posted:1 saver_running_before_destroy:1 saver_ended_within_1s:1; do
@@ -1130,8 +1052,11 @@ case_p-preview() {
   grep -q 'trace:relay:load_list' "$case_dir/wine.log" || problems+=("no relay log, sound not observed")
   grep -q 'Call winmm.waveOutOpen' "$case_dir/wine.log" && problems+=("the wave device was opened in preview")
   if [ ${#problems[@]} -gt 0 ]; then reason="${problems[*]}"; return 1; fi
-  reason="child $(report_value child_width)x$(report_value child_height) at 0,0 of the host's $(report_value host_window_width)x$(report_value host_window_height) window, input ignored, no sound, ended $(report_value saver_end_after_ms) ms after the host's window went"
+  detail="child $(report_value child_width)x$(report_value child_height) at 0,0 of the host's $(report_value host_window_width)x$(report_value host_window_height) window, input ignored, no sound, ended $(report_value saver_end_after_ms) ms after the host's window went"
 }
+
+# report_value KEY: one value of the report a host of tests/wine wrote.
+report_value() { sed -n "s/^$1=//p" "$report" | head -n 1; }
 
 # check_bad_preview_number ARGS... TEXT: a message box, no viewer.
 check_bad_preview_number() {
@@ -1141,7 +1066,7 @@ check_bad_preview_number() {
   local dialog
   dialog=$(probe wait '#32770' 15000) || { reason="no message box within 15 s"; return 1; }
   sleep 0.5
-  screenshot "$case_name-screen"
+  screenshot "$out/$case_name-screen.png"
   dialog=$(scrun_dialogs)
   [ -n "$dialog" ] || { reason="no message box captioned SCRUN: $(probe dialogs | tr '\t' ' ')"; return 1; }
   [ "$(printf '%s\n' "$dialog" | wc -l)" = 1 ] || { reason="more than one message box"; return 1; }
@@ -1150,18 +1075,16 @@ check_bad_preview_number() {
   [ "$shown" = "$text" ] || { reason="the box says \"$shown\", expected \"$text\""; return 1; }
   if viewer_windows >/dev/null; then reason="a viewer window exists"; return 1; fi
   probe dismiss SCRUN >/dev/null
-  wait_exit 5 || { reason="still running 5 s after the box was closed"; return 1; }
+  wait_program_end 5000 || { reason="still running 5 s after the box was closed"; return 1; }
   if viewer_windows >/dev/null; then reason="a viewer window after the box"; return 1; fi
-  reason="box SCRUN \"$shown\", no viewer, ended after OK"
+  detail="box SCRUN \"$shown\", no viewer, ended after OK"
 }
 
 case_p-abc() {
-  new_case p-abc
   check_bad_preview_number "'abc' is not a valid integer value" /p abc
 }
 
 case_p-empty() {
-  new_case p-empty
   check_bad_preview_number "'' is not a valid integer value" /p
 }
 
@@ -1170,12 +1093,12 @@ case_p-empty() {
 # that language (both cut to their lit pixels below the top 20 rows, where
 # the viewer writes the clock's count), and not the other language's.
 case_bare-banner() {
-  new_case bare-banner "$bare_saver"
+  use_saver "$bare_saver"
   shows_banner ja_JP.UTF-8 en_US.UTF-8
 }
 
 case_bare-banner-english() {
-  new_case bare-banner-english "$bare_saver"
+  use_saver "$bare_saver"
   saver_env=(ALSA_CONFIG_PATH="$alsa_null" WINEDEBUG=-all "${english_env[@]}")
   shows_banner en_US.UTF-8 ja_JP.UTF-8
 }
@@ -1203,9 +1126,9 @@ lit_part() {
 }
 
 # same_image A B: whether two pictures have the same size and pixels
-# (differing counts pixels of pictures of one size only).
+# (differing_pixels counts pixels of pictures of one size only).
 same_image() {
-  [ "$(identify -format '%wx%h' "$1")" = "$(identify -format '%wx%h' "$2")" ] && [ "$(differing "$1" "$2")" = 0 ]
+  [ "$(identify -format '%wx%h' "$1")" = "$(identify -format '%wx%h' "$2")" ] && [ "$(differing_pixels "$1" "$2")" = 0 ]
 }
 
 # shows_banner LANG OTHER: the case's saver, started full screen, shows the
@@ -1217,16 +1140,16 @@ shows_banner() {
   ! same_image "$out/$case_name-expected.png" "$out/$case_name-other-language.png" ||
     { reason="scrtool.exe play draws the same banner in $lang and $other"; return 1; }
   start_saver /s
-  wait_viewer || { reason="no viewer window within 15 s"; return 1; }
+  wait_viewer || return 1
   check_full_screen_viewer 1 || return 1
   sleep 1.5
-  screenshot "$case_name-screen-1"
+  screenshot "$out/$case_name-screen-1.png"
   sleep 1
-  screenshot "$case_name-screen-2"
+  screenshot "$out/$case_name-screen-2.png"
   local first second moved limit=$((screen_w * screen_h / 4))
   first=$(non_black "$out/$case_name-screen-1.png")
   second=$(non_black "$out/$case_name-screen-2.png")
-  moved=$(differing "$out/$case_name-screen-1.png" "$out/$case_name-screen-2.png" "$out/$case_name-diff.png")
+  moved=$(differing_pixels "$out/$case_name-screen-1.png" "$out/$case_name-screen-2.png" "$out/$case_name-diff.png")
   note "$case_name: non-black pixels $first and $second, $moved differ"
   if [ "$first" -eq 0 ] || [ "$second" -eq 0 ]; then reason="a screen is all black ($first, $second non-black pixels)"; return 1; fi
   if [ "$first" -gt "$limit" ] || [ "$second" -gt "$limit" ]; then reason="not mostly black ($first, $second non-black pixels)"; return 1; fi
@@ -1235,18 +1158,15 @@ shows_banner() {
   same_image "$out/$case_name-expected.png" "$out/$case_name-banner.png" ||
     { reason="the banner ($case_name-banner.png) is not scrtool.exe's in $lang ($case_name-expected.png)"; return 1; }
   no_dialog || return 1
-  reason="the $lang banner exactly, $first and $second non-black pixels on black, $moved pixels changed in a second"
+  detail="the $lang banner exactly, $first and $second non-black pixels on black, $moved pixels changed in a second"
 }
 
 case_bare-side-file() {
-  new_case bare-side-file "$bare_saver"
+  use_saver "$bare_saver"
+  first_still=$side_first_still next_change=$side_next_change picture_id=$side_picture
   cp "$demo" "$case_dir/SC_TEST.brsc"
-  start_saver /s
-  wait_viewer || { reason="no viewer window within 15 s"; return 1; }
-  check_full_screen_viewer 1 || return 1
-  shows_picture bare-side-file "$out/side-expected.png" || return 1
-  no_dialog || return 1
-  reason="picture $picture_id of SC_TEST.brsc exact after $shown_after_ms ms"
+  full_screen_shows /s 1 bare-side-file "$out/side-expected.png" || return 1
+  detail="picture $picture_id of SC_TEST.brsc exact after $shown_after_ms ms"
 }
 
 # wave_open_result: the first waveOutOpen's return value in the relay log, or
@@ -1263,58 +1183,52 @@ wave_open_result() {
   fi
 }
 
+# wave_device_answered: waveOutOpen has returned (its result in result).
+wave_device_answered() {
+  result=$(wave_open_result)
+  [ "$result" != none ] && [ "$result" != pending ]
+}
+
 # Sound on, with a device: the wave mapper opens and no box appears.
 case_sound-on() {
-  new_case sound-on
   saver_env=(ALSA_CONFIG_PATH="$alsa_null" WINEDEBUG=+relay)
   start_saver /s
-  wait_viewer || { reason="no viewer window within 15 s"; return 1; }
-  local deadline=$((viewer_seen_ms + first_sound + 4000)) result=none
-  while :; do
-    result=$(wave_open_result)
-    [ "$result" = none ] || [ "$result" = pending ] || break
-    [ "$(now_ms)" -lt "$deadline" ] || break
-    sleep 0.2
-  done
+  wait_viewer || return 1
+  local result=none
+  poll_every=0.2 wait_for $((viewer_seen_ms + first_sound + 4000 - $(now_ms))) wave_device_answered
   sleep_until $((viewer_seen_ms + first_sound + 1000))
-  screenshot sound-on-screen
+  screenshot "$out/sound-on-screen.png"
   grep 'winmm\.' "$case_dir/wine.log" >"$out/sound-on-calls.txt"
   [ "$result" != none ] || { reason="the wave device was never opened"; return 1; }
   [ "$result" = 00000000 ] || { reason="waveOutOpen returned $result"; return 1; }
   grep -q 'Call winmm.waveOutOpen([^,]*,ffffffff,' "$case_dir/wine.log" ||
     { reason="not opened on the wave mapper: $(grep -m 1 'Call winmm.waveOutOpen' "$case_dir/wine.log")"; return 1; }
   no_dialog || return 1
-  saver_running || { reason="the saver ended"; return 1; }
-  reason="waveOutOpen(WAVE_MAPPER) returned 0, no message box"
+  program_running || { reason="the saver ended"; return 1; }
+  detail="waveOutOpen(WAVE_MAPPER) returned 0, no message box"
 }
 
 case_sound-off() {
-  new_case sound-off
   saver_env=(ALSA_CONFIG_PATH="$alsa_null" WINEDEBUG=+relay)
   write_ini SlideshowSoundUse=0
   start_saver /s
-  wait_viewer || { reason="no viewer window within 15 s"; return 1; }
+  wait_viewer || return 1
   sleep_until $((viewer_seen_ms + first_sound + 2000))
-  screenshot sound-off-screen
-  saver_running || { reason="the saver ended"; return 1; }
+  screenshot "$out/sound-off-screen.png"
+  program_running || { reason="the saver ended"; return 1; }
   grep -q 'trace:relay:load_list' "$case_dir/wine.log" || { reason="no relay log: the check would see nothing"; return 1; }
   [ "$(wave_open_result)" = none ] || { reason="the wave device was opened: $(grep -m 1 'winmm.waveOutOpen' "$case_dir/wine.log")"; return 1; }
   no_dialog || return 1
-  reason="no waveOutOpen call past the first sound's time"
+  detail="no waveOutOpen call past the first sound's time"
 }
 
 # Sound on, no device: one box with the system's text, then the show goes on.
 case_sound-no-card() {
-  new_case sound-no-card
   saver_env=(ALSA_CONFIG_PATH="$alsa_none" WINEDEBUG=+relay)
   start_saver /s
-  wait_viewer || { reason="no viewer window within 15 s"; return 1; }
-  local dialog="" deadline=$((viewer_seen_ms + first_sound + 5000))
-  while [ -z "$dialog" ] && [ "$(now_ms)" -lt "$deadline" ]; do
-    dialog=$(scrun_dialogs)
-    [ -n "$dialog" ] || sleep 0.2
-  done
-  [ -n "$dialog" ] || { reason="no SCRUN message box; dialogs: $(probe dialogs | tr '\t' ' ')"; return 1; }
+  wait_viewer || return 1
+  local dialog=""
+  poll_every=0.2 wait_for $((viewer_seen_ms + first_sound + 5000 - $(now_ms))) scrun_dialog_shown || { reason="no SCRUN message box; dialogs: $(probe dialogs | tr '\t' ' ')"; return 1; }
   local result code expected_text shown
   result=$(wave_open_result)
   case $result in
@@ -1324,21 +1238,21 @@ case_sound-no-card() {
   expected_text=$(field "$(probe wave-error-text "$code")" text)
   shown=$(field "$dialog" text)
   sleep 1
-  screenshot sound-no-card-box-screen
+  screenshot "$out/sound-no-card-box-screen.png"
   [ "$(scrun_dialogs | wc -l)" = 1 ] || { reason="more than one message box"; return 1; }
   [ "$shown" = "$expected_text" ] ||
     { reason="the box says \"$shown\", the system's text for $code is \"$expected_text\""; return 1; }
   viewer_windows >/dev/null || { reason="no viewer while the box is shown"; return 1; }
   probe dismiss SCRUN >/dev/null
   sleep 1
-  saver_running || { reason="the saver ended after the box"; return 1; }
+  program_running || { reason="the saver ended after the box"; return 1; }
   viewer_windows >/dev/null || { reason="no viewer after the box"; return 1; }
   no_dialog || return 1
   # The show went on: the first picture, if it is still standing.
   if [ "$(now_ms)" -lt $((viewer_seen_ms + next_change - 1000)) ]; then
     shows_picture sound-no-card-after "$out/scr-expected.png" || return 1
   fi
-  reason="waveOutOpen returned $code, one box \"$shown\", the show went on"
+  detail="waveOutOpen returned $code, one box \"$shown\", the show went on"
 }
 
 # --- run ------------------------------------------------------------------------------------
@@ -1354,26 +1268,4 @@ if [[ " ${cases[*]} " == *" config-"* ]]; then
     { echo "wine-saver-test: scrtool unpack failed (see $out/demo-unpack.log)" >&2; exit 2; }
 fi
 
-failed=0
-skipped=0
-run_started=$(now_ms)
-for name in "${cases[@]}"; do
-  if [ "$name" = bare-side-file ]; then
-    first_still=$side_first_still next_change=$side_next_change picture_id=$side_picture
-  else
-    first_still=$scr_first_still next_change=$scr_next_change first_sound=$scr_first_sound picture_id=$scr_picture
-  fi
-  started=$(now_ms)
-  # A case returns 2 when what it checks is not built.
-  "case_$name"
-  case $? in
-    0) result=PASS ;;
-    2) result=SKIP skipped=$((skipped + 1)) ;;
-    *) result=FAIL failed=$((failed + 1)) ;;
-  esac
-  printf '%s %-26s %s (%d.%d s)\n' "$result" "$name" "$reason" $((($(now_ms) - started) / 1000)) $(((($(now_ms) - started) % 1000) / 100))
-  note "$result $name: $reason"
-  end_case
-done
-echo "$((${#cases[@]} - failed - skipped)) of ${#cases[@]} cases passed ($skipped skipped) in $((($(now_ms) - run_started) / 1000)) s; screenshots and logs in ${out#"$root"/}/"
-[ "$failed" -eq 0 ]
+run_cases

@@ -1,4 +1,6 @@
-# Shared by the screen tests and benchmarks: a private Xvfb screen.
+# A private Xvfb screen, for the screen-test harness (screen-test.sh) and the
+# benchmarks.
+# shellcheck shell=bash
 #
 #   start_xvfb WxH LOG_DIR
 #
