@@ -1,7 +1,6 @@
 #include "ZULResourceUtilLib/ResArchive.h"
 
 #include "ZULResourceUtilLib/ArchiveKey.h"
-#include "ZULResourceUtilLib/LittleEndian.h"
 #include "platform/ProgramPaths.h"
 
 #include <algorithm>
@@ -10,18 +9,10 @@
 
 namespace {
 
-// Offsets inside the trailer and the index header.
-constexpr int TrailerKeySeed = 20;
-constexpr int TrailerCheckWord = 40;
-constexpr int TrailerBlockCode = 46;
-constexpr int TrailerIdentificationA = 48;
-constexpr int TrailerIdentificationB = 52;
-constexpr int TrailerIndexLength = 56;
-constexpr int IndexHeaderIndexOffset = 8;
-constexpr int IndexHeaderGroupCount = 16;
+namespace Layout = ArchiveLayout;
 
 // The smallest file that can hold a header, an index header and a trailer.
-constexpr uint64_t SmallestTrailerOffset = ResArchiveHeaderSize + ResIndexHeaderSize;
+constexpr uint64_t SmallestTrailerOffset = Layout::Header::Size + Layout::IndexHeader::Size;
 
 bool ReadExactly(ReadOnlyFile& file, uint64_t offset, uint8_t* destination, size_t length)
 {
@@ -30,11 +21,9 @@ bool ReadExactly(ReadOnlyFile& file, uint64_t offset, uint8_t* destination, size
 
 void DecodeBlockCode(ResArchive& archive, uint8_t blockCode)
 {
-    const int blockShift = (blockCode >> 2) & 7;
-    const int interleaveShift = blockCode & 3;
-    archive.blockSize = 256 << blockShift;
+    archive.blockSize = BlockSizeOf(blockCode);
     archive.blockMask = archive.blockSize - 1;
-    archive.interleaveMask = (2 << interleaveShift) - 1;
+    archive.interleaveMask = InterleaveMaskOf(blockCode);
 }
 
 void SetUpCipher(ResArchive& archive, uint32_t keySeed)
@@ -49,18 +38,6 @@ void DecryptIndexPiece(ResArchive& archive, uint8_t* piece, uint64_t length)
     AesCryptBuffer(&archive.cipher, &archive.key, piece, static_cast<int64_t>(length), piece);
 }
 
-EntryRecord ParseEntryRecord(const uint8_t* bytes)
-{
-    EntryRecord entry;
-    entry.id = ReadLe32(bytes);
-    entry.offset = ReadLe64(bytes + 4);
-    entry.storedSize = ReadLe32(bytes + 12) | static_cast<uint64_t>(ReadLe16(bytes + 16)) << 32;
-    entry.flags = bytes[18];
-    entry.prefixLength = ReadLe16(bytes + 20);
-    entry.suffixLength = bytes[23];
-    return entry;
-}
-
 // Walks the groups and their entry runs, decrypting each piece in place when
 // the archive is encrypted. Nothing outside the index block is touched: a
 // group table or an entry run that does not fit refuses the archive, and so
@@ -69,27 +46,25 @@ EntryRecord ParseEntryRecord(const uint8_t* bytes)
 ResOpenFailure LoadIndexTables(ResArchive& archive, uint32_t keySeed, uint8_t* index, uint64_t indexBlockLength,
                      uint64_t fileSize)
 {
-    const uint64_t groupCount = ReadLe32(index + IndexHeaderGroupCount);
-    const uint64_t groupTableEnd = ResIndexHeaderSize + groupCount * ResGroupRecordSize;
+    const uint64_t groupCount = ReadIndexHeader(index).groupCount;
+    const uint64_t groupTableEnd = Layout::IndexHeader::Size + groupCount * Layout::Group::Size;
     if (groupTableEnd > indexBlockLength) return ResOpenFailure::GroupTableOutsideIndex;
 
     archive.groups.reserve(groupCount);
     uint64_t entryCountSoFar = 0;
     for (uint64_t group = 0; group < groupCount; ++group) {
-        uint8_t* groupBytes = index + ResIndexHeaderSize + group * ResGroupRecordSize;
-        if (keySeed != 0) DecryptIndexPiece(archive, groupBytes, ResGroupRecordSize);
-        GroupRecord record;
-        record.tag = ReadLe32(groupBytes);
-        record.entryCount = ReadLe32(groupBytes + 4);
+        uint8_t* groupBytes = index + Layout::IndexHeader::Size + group * Layout::Group::Size;
+        if (keySeed != 0) DecryptIndexPiece(archive, groupBytes, Layout::Group::Size);
+        GroupRecord record = ReadGroupRecord(groupBytes);
         record.firstEntry = entryCountSoFar;
 
-        const uint64_t runStart = groupTableEnd + entryCountSoFar * ResEntryRecordSize;
-        const uint64_t runLength = uint64_t{record.entryCount} * ResEntryRecordSize;
+        const uint64_t runStart = groupTableEnd + entryCountSoFar * Layout::Entry::Size;
+        const uint64_t runLength = uint64_t{record.entryCount} * Layout::Entry::Size;
         if (runLength > indexBlockLength - runStart) return ResOpenFailure::EntryRunOutsideIndex;
         uint8_t* run = index + runStart;
         if (keySeed != 0) DecryptIndexPiece(archive, run, runLength);
         for (uint32_t entry = 0; entry < record.entryCount; ++entry) {
-            const EntryRecord parsed = ParseEntryRecord(run + uint64_t{entry} * ResEntryRecordSize);
+            const EntryRecord parsed = ReadEntryRecord(run + uint64_t{entry} * Layout::Entry::Size);
             const uint64_t room = fileSize - archive.dataBase;
             if (parsed.offset > room || parsed.storedSize > room - parsed.offset) return ResOpenFailure::EntryOutsideFile;
             archive.entries.push_back(parsed);
@@ -163,11 +138,6 @@ void DecryptInterleaved(ResArchive& archive, uint8_t* bytes, int64_t position, i
 
 } // namespace
 
-int64_t EntryRecord::DataLength() const
-{
-    return static_cast<int64_t>(storedSize) - prefixLength - suffixLength;
-}
-
 ResArchive::ResArchive() = default;
 
 ResArchive::~ResArchive()
@@ -215,58 +185,50 @@ int ResOpenFile(ResArchive& archive, std::unique_ptr<ReadOnlyFile> file, const s
 
     const int64_t fileSize = input.Size();
     if (fileSize < 0) return FailOpen(archive, ResErrorReadFailed, ResOpenFailure::SizeUnknown);
-    if (static_cast<uint64_t>(fileSize) < SmallestTrailerOffset + ResArchiveTrailerSize)
+    if (static_cast<uint64_t>(fileSize) < SmallestTrailerOffset + Layout::Trailer::Size)
         return FailOpen(archive, ResErrorInvalidArchive, ResOpenFailure::TooShort);
-    const uint64_t trailerOffset = static_cast<uint64_t>(fileSize) - ResArchiveTrailerSize;
+    const uint64_t trailerOffset = static_cast<uint64_t>(fileSize) - Layout::Trailer::Size;
 
-    uint8_t trailer[ResArchiveTrailerSize];
-    if (!ReadExactly(input, trailerOffset, trailer, sizeof trailer))
+    uint8_t trailerBytes[Layout::Trailer::Size];
+    if (!ReadExactly(input, trailerOffset, trailerBytes, sizeof trailerBytes))
         return FailOpen(archive, ResErrorReadFailed, ResOpenFailure::TrailerUnreadable);
-    const uint32_t keySeed = ReadLe32(trailer + TrailerKeySeed);
-    const uint32_t checkWord = ReadLe32(trailer + TrailerCheckWord);
-    uint32_t storedIdentificationA = ReadLe32(trailer + TrailerIdentificationA);
-    uint32_t storedIdentificationB = ReadLe32(trailer + TrailerIdentificationB);
-    const uint64_t indexLength = ReadLe64(trailer + TrailerIndexLength);
+    ArchiveTrailerRecord trailer = ReadArchiveTrailer(trailerBytes);
+    const uint32_t keySeed = trailer.keySeed;
 
     // The index block (its header and the tables) must lie between the
     // archive header and the trailer.
-    if (indexLength > trailerOffset - SmallestTrailerOffset)
+    if (trailer.indexLength > trailerOffset - SmallestTrailerOffset)
         return FailOpen(archive, ResErrorInvalidArchive, ResOpenFailure::IndexLengthOutsideFile);
-    const uint64_t indexBlockLength = indexLength + ResIndexHeaderSize;
+    const uint64_t indexBlockLength = trailer.indexLength + Layout::IndexHeader::Size;
     const uint64_t indexBlockOffset = trailerOffset - indexBlockLength;
 
-    DecodeBlockCode(archive, trailer[TrailerBlockCode]);
+    DecodeBlockCode(archive, trailer.blockCode);
     if (keySeed != 0) SetUpCipher(archive, keySeed);
 
     std::unique_ptr<uint8_t[]> index(new (std::nothrow) uint8_t[indexBlockLength]);
     if (!index) return FailOpen(archive, ResErrorOutOfMemory, ResOpenFailure::NoMemoryForIndex);
     if (!ReadExactly(input, indexBlockOffset, index.get(), indexBlockLength))
         return FailOpen(archive, ResErrorReadFailed, ResOpenFailure::IndexUnreadable);
-    if (keySeed != 0) DecryptIndexPiece(archive, index.get(), ResIndexHeaderSize);
+    if (keySeed != 0) DecryptIndexPiece(archive, index.get(), Layout::IndexHeader::Size);
 
-    const uint64_t indexOffset = ReadLe64(index.get() + IndexHeaderIndexOffset);
-    if (indexOffset > indexBlockOffset || indexBlockOffset - indexOffset < ResArchiveHeaderSize)
+    const uint64_t indexOffset = ReadIndexHeader(index.get()).indexOffset;
+    if (indexOffset > indexBlockOffset || indexBlockOffset - indexOffset < Layout::Header::Size)
         return FailOpen(archive, ResErrorInvalidArchive, ResOpenFailure::DataBaseOutsideFile);
     archive.dataBase = indexBlockOffset - indexOffset;
-    const bool embedded = embedding == ResEmbedding::ProgramFile || archive.dataBase > ResArchiveHeaderSize;
+    const bool embedded = embedding == ResEmbedding::ProgramFile || archive.dataBase > Layout::Header::Size;
 
-    uint8_t header[ResArchiveHeaderSize];
-    if (!ReadExactly(input, archive.dataBase - ResArchiveHeaderSize, header, sizeof header))
+    uint8_t headerBytes[Layout::Header::Size];
+    if (!ReadExactly(input, archive.dataBase - Layout::Header::Size, headerBytes, sizeof headerBytes))
         return FailOpen(archive, ResErrorReadFailed, ResOpenFailure::HeaderUnreadable);
-    const uint32_t kindWord = ReadLe32(header);
-    const uint32_t maskWord1 = ReadLe32(header + 8);
-    const uint32_t maskWord2 = ReadLe32(header + 16);
-    const uint32_t headerTag = ReadLe32(header + 24);
+    const ArchiveHeaderRecord header = ReadArchiveHeader(headerBytes);
 
-    if (checkWord != 0) {
-        storedIdentificationA ^= maskWord2 ^ kindWord;
-        storedIdentificationB ^= maskWord1 ^ headerTag;
-    }
-    if (storedIdentificationB != kind) return FailOpen(archive, ResErrorInvalidArchive, ResOpenFailure::KindMismatch);
-    if (storedIdentificationA != identificationA)
+    ApplyIdentificationMask(trailer, header);
+    if (trailer.identificationB != kind) return FailOpen(archive, ResErrorInvalidArchive, ResOpenFailure::KindMismatch);
+    if (trailer.identificationA != identificationA)
         return FailOpen(archive, ResErrorInvalidArchive, ResOpenFailure::IdentificationMismatch);
-    if (embedded && checkWord == 0) return FailOpen(archive, ResErrorInvalidArchive, ResOpenFailure::CheckWordMissing);
-    if (embedded && !CheckWordPasses(checkWord, maskWord1, maskWord2))
+    if (embedded && trailer.checkWord == 0)
+        return FailOpen(archive, ResErrorInvalidArchive, ResOpenFailure::CheckWordMissing);
+    if (embedded && !CheckWordPasses(trailer.checkWord, header.maskWord1, header.maskWord2))
         return FailOpen(archive, ResErrorInvalidArchive, ResOpenFailure::CheckWordMismatch);
 
     try {
@@ -277,8 +239,8 @@ int ResOpenFile(ResArchive& archive, std::unique_ptr<ReadOnlyFile> file, const s
         return FailOpen(archive, ResErrorOutOfMemory, ResOpenFailure::NoMemoryForTables);
     }
 
-    archive.identificationA = storedIdentificationA;
-    archive.identificationB = storedIdentificationB;
+    archive.identificationA = trailer.identificationA;
+    archive.identificationB = trailer.identificationB;
     archive.keySeed = keySeed;
     archive.hasIndex = true;
     archive.path = path;

@@ -1,10 +1,10 @@
 // ResArchive: the reader of the encrypted resource archive.
 //
-// An archive file is [anything] [ArchiveHeader 28] [data area] [index block]
-// [ArchiveTrailer 64]. The reader checks the archive's identity, loads and
-// decrypts its index, finds entries by group tag and id, and reads entry data,
-// decrypting what the entry's mode marks as encrypted. All integers in the
-// file are little-endian.
+// An archive file is [anything] [archive header] [data area] [index block]
+// [trailer], laid out as ArchiveLayout.h describes. The reader checks the
+// archive's identity, loads and decrypts its index, finds entries by group tag
+// and id, and reads entry data, decrypting what the entry's mode marks as
+// encrypted.
 //
 // Errors never throw. Operations return negative statuses (the Res* status
 // constants below); ResOpen returns an error number (ResError* constants) and
@@ -22,6 +22,7 @@
 #pragma once
 
 #include "ZULResourceUtilLib/AESUnit.h"
+#include "ZULResourceUtilLib/ArchiveLayout.h"
 #include "ZULResourceUtilLib/LzssCodec.h"
 #include "ZULResourceUtilLib/ZlibCodec.h"
 #include "platform/ReadOnlyFile.h"
@@ -89,13 +90,9 @@ enum class ResOpenFailure : uint8_t {
     NoMemoryForTables,       // ResErrorOutOfMemory
 };
 
-// The archive kind of this program's archives and the lengths of the fixed records.
+// The archive kind of this program's archives.
 constexpr uint32_t ResArchiveKind = 0x8CB9AFB2u;
-constexpr int ResArchiveHeaderSize = 28;
-constexpr int ResIndexHeaderSize = 28;
-constexpr int ResGroupRecordSize = 12;
-constexpr int ResEntryRecordSize = 24;
-constexpr int ResArchiveTrailerSize = 64;
+// How much of an entry's data encryption mode 1 (the head) encrypts.
 constexpr int ResHeadEncryptedLength = 1024;
 
 // A group tag: four ASCII characters read as one little-endian 32-bit value.
@@ -112,25 +109,6 @@ constexpr uint32_t ResTagScenario = ResTag("SSSc");
 constexpr uint32_t ResTagInformation = ResTag("SSIf");
 constexpr uint32_t ResTagPicture = ResTag("SGBm");
 constexpr uint32_t ResTagSound = ResTag("SSWv");
-
-struct EntryRecord {
-    uint32_t id = 0;
-    uint64_t offset = 0;      // of the stored bytes, from the data base
-    uint64_t storedSize = 0;  // 48-bit in the file
-    uint8_t flags = 0;        // bits 0-1: encryption mode
-    uint16_t prefixLength = 0;
-    uint8_t suffixLength = 0;
-
-    int EncryptionMode() const { return flags & 3; }
-    // Stored size minus prefix and suffix; negative when they do not fit.
-    int64_t DataLength() const;
-};
-
-struct GroupRecord {
-    uint32_t tag = 0;
-    uint32_t entryCount = 0;
-    uint64_t firstEntry = 0;  // where this group's run starts in the entry table
-};
 
 struct ResCursor {
     EntryRecord entry;

@@ -2,7 +2,7 @@
 
 #include "ZULResourceUtilLib/AESUnit.h"
 #include "ZULResourceUtilLib/ArchiveKey.h"
-#include "ZULResourceUtilLib/LittleEndian.h"
+#include "ZULResourceUtilLib/ArchiveLayout.h"
 #include "ZULResourceUtilLib/ResArchive.h"
 
 #include <algorithm>
@@ -11,6 +11,8 @@
 #include <string>
 
 namespace {
+
+namespace Layout = ArchiveLayout;
 
 constexpr uint32_t HeaderTag = ResTag("ZULr");
 // The check-word rule takes each seed bit from one of the two mask words.
@@ -196,20 +198,22 @@ std::vector<uint8_t> ArchiveWriter::BuildBehind(const std::vector<uint8_t>& exec
     uint64_t storedTotal = 0;
     for (const ArchiveEntrySource& entry : entries_)
         storedTotal += entry.prefix.size() + entry.data.size() + entry.suffix.size();
-    const uint64_t indexLength = groups.size() * uint64_t{ResGroupRecordSize} + entries_.size() * uint64_t{ResEntryRecordSize};
+    const uint64_t indexLength =
+        groups.size() * uint64_t{Layout::Group::Size} + entries_.size() * uint64_t{Layout::Entry::Size};
 
     std::vector<uint8_t> file;
-    file.reserve(executableImage.size() + ResArchiveHeaderSize + storedTotal + ResIndexHeaderSize + indexLength +
-                 ResArchiveTrailerSize);
+    file.reserve(executableImage.size() + Layout::Header::Size + storedTotal + Layout::IndexHeader::Size + indexLength +
+                 Layout::Trailer::Size);
     file.insert(file.end(), executableImage.begin(), executableImage.end());
 
-    // ArchiveHeader
+    ArchiveHeaderRecord header;
+    header.kind = options_.kind;
+    header.maskWord1 = identification.maskWord1;
+    header.maskWord2 = identification.maskWord2;
+    header.tag = HeaderTag;
     const size_t headerOffset = file.size();
-    file.resize(headerOffset + ResArchiveHeaderSize, 0);
-    WriteLe32(&file[headerOffset + 0], options_.kind);
-    WriteLe32(&file[headerOffset + 8], identification.maskWord1);
-    WriteLe32(&file[headerOffset + 16], identification.maskWord2);
-    WriteLe32(&file[headerOffset + 24], HeaderTag);
+    file.resize(headerOffset + Layout::Header::Size, 0);
+    WriteArchiveHeader(&file[headerOffset], header);
     const uint64_t dataBase = file.size();
 
     std::unique_ptr<ArchiveCipher> cipher;
@@ -232,54 +236,46 @@ std::vector<uint8_t> ArchiveWriter::BuildBehind(const std::vector<uint8_t>& exec
 
     // Index block: IndexHeader, GroupRecords, then each group's run of EntryRecords.
     const size_t indexOffset = file.size();
-    file.resize(indexOffset + ResIndexHeaderSize + indexLength, 0);
+    file.resize(indexOffset + Layout::IndexHeader::Size + indexLength, 0);
     uint8_t* const indexHeader = &file[indexOffset];
-    WriteLe64(indexHeader + 8, indexOffset - dataBase);
-    WriteLe32(indexHeader + 16, static_cast<uint32_t>(groups.size()));
+    WriteIndexHeader(indexHeader, IndexHeaderRecord{indexOffset - dataBase, static_cast<uint32_t>(groups.size())});
 
-    uint8_t* const groupRecords = indexHeader + ResIndexHeaderSize;
-    uint8_t* const entryRecords = groupRecords + groups.size() * ResGroupRecordSize;
+    uint8_t* const groupRecords = indexHeader + Layout::IndexHeader::Size;
+    uint8_t* const entryRecords = groupRecords + groups.size() * Layout::Group::Size;
     size_t entryIndex = 0;
     for (size_t g = 0; g < groups.size(); ++g) {
-        uint8_t* const groupRecord = groupRecords + g * ResGroupRecordSize;
-        WriteLe32(groupRecord + 0, groups[g].tag);
-        WriteLe32(groupRecord + 4, static_cast<uint32_t>(groups[g].entries.size()));
+        uint8_t* const groupRecord = groupRecords + g * Layout::Group::Size;
+        WriteGroupRecord(groupRecord, GroupRecord{groups[g].tag, static_cast<uint32_t>(groups[g].entries.size()), 0});
 
-        uint8_t* const run = entryRecords + entryIndex * ResEntryRecordSize;
+        uint8_t* const run = entryRecords + entryIndex * Layout::Entry::Size;
         for (const ArchiveEntrySource* entry : groups[g].entries) {
-            uint8_t* const record = entryRecords + entryIndex * ResEntryRecordSize;
-            const uint64_t storedSize = entry->prefix.size() + entry->data.size() + entry->suffix.size();
-            WriteLe32(record + 0, entry->id);
-            WriteLe64(record + 4, entryOffsets[entryIndex]);
-            WriteLe32(record + 12, static_cast<uint32_t>(storedSize));
-            WriteLe16(record + 16, static_cast<uint16_t>(storedSize >> 32));
-            record[18] = static_cast<uint8_t>(entry->encryptionMode);
-            WriteLe16(record + 20, static_cast<uint16_t>(entry->prefix.size()));
-            record[23] = static_cast<uint8_t>(entry->suffix.size());
+            EntryRecord record;
+            record.id = entry->id;
+            record.offset = entryOffsets[entryIndex];
+            record.storedSize = entry->prefix.size() + entry->data.size() + entry->suffix.size();
+            record.flags = static_cast<uint8_t>(entry->encryptionMode);
+            record.prefixLength = static_cast<uint16_t>(entry->prefix.size());
+            record.suffixLength = static_cast<uint8_t>(entry->suffix.size());
+            WriteEntryRecord(entryRecords + entryIndex * Layout::Entry::Size, record);
             ++entryIndex;
         }
         if (cipher) {
-            cipher->CryptPiece(groupRecord, ResGroupRecordSize);
-            cipher->CryptPiece(run, groups[g].entries.size() * uint64_t{ResEntryRecordSize});
+            cipher->CryptPiece(groupRecord, Layout::Group::Size);
+            cipher->CryptPiece(run, groups[g].entries.size() * uint64_t{Layout::Entry::Size});
         }
     }
-    if (cipher) cipher->CryptPiece(indexHeader, ResIndexHeaderSize);
+    if (cipher) cipher->CryptPiece(indexHeader, Layout::IndexHeader::Size);
 
-    // ArchiveTrailer
+    ArchiveTrailerRecord trailer;
+    trailer.keySeed = options_.keySeed;
+    trailer.checkWord = identification.checkWord;
+    trailer.blockCode = MakeBlockCode(options_.blockShift, options_.interleaveShift);
+    trailer.identificationA = options_.identificationA;
+    trailer.identificationB = options_.kind;
+    trailer.indexLength = indexLength;
+    ApplyIdentificationMask(trailer, header);
     const size_t trailerOffset = file.size();
-    file.resize(trailerOffset + ResArchiveTrailerSize, 0);
-    uint8_t* const trailer = &file[trailerOffset];
-    uint32_t storedIdentificationA = options_.identificationA;
-    uint32_t storedIdentificationB = options_.kind;
-    if (identification.checkWord != 0) {
-        storedIdentificationA ^= identification.maskWord2 ^ options_.kind;
-        storedIdentificationB ^= identification.maskWord1 ^ HeaderTag;
-    }
-    WriteLe32(trailer + 20, options_.keySeed);
-    WriteLe32(trailer + 40, identification.checkWord);
-    trailer[46] = static_cast<uint8_t>(options_.blockShift << 2 | options_.interleaveShift);
-    WriteLe32(trailer + 48, storedIdentificationA);
-    WriteLe32(trailer + 52, storedIdentificationB);
-    WriteLe64(trailer + 56, indexLength);
+    file.resize(trailerOffset + Layout::Trailer::Size, 0);
+    WriteArchiveTrailer(&file[trailerOffset], trailer);
     return file;
 }
