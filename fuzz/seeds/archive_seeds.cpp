@@ -5,6 +5,7 @@
 #include "fuzz/seeds/SeedFiles.h"
 #include "tools/authoring/ArchiveWriter.h"
 
+#include "ZULResourceUtilLib/ArchiveLayout.h"
 #include "ZULResourceUtilLib/LittleEndian.h"
 #include "ZULResourceUtilLib/ResArchive.h"
 
@@ -15,6 +16,8 @@
 #include <vector>
 
 namespace {
+
+namespace Layout = ArchiveLayout;
 
 std::vector<uint8_t> Pattern(size_t length, uint32_t seed)
 {
@@ -58,13 +61,14 @@ struct PlainLayout {
 
     explicit PlainLayout(const std::vector<uint8_t>& bytes)
     {
-        trailer = bytes.size() - ResArchiveTrailerSize;
-        indexBlock = trailer - static_cast<size_t>(ReadLe64(&bytes[trailer + 56])) - ResIndexHeaderSize;
-        groupCount = ReadLe32(&bytes[indexBlock + 16]);
+        trailer = bytes.size() - Layout::Trailer::Size;
+        indexBlock = trailer - static_cast<size_t>(ReadArchiveTrailer(&bytes[trailer]).indexLength) - Layout::IndexHeader::Size;
+        groupCount = ReadIndexHeader(&bytes[indexBlock]).groupCount;
     }
+    size_t GroupRecord(size_t group) const { return indexBlock + Layout::IndexHeader::Size + group * Layout::Group::Size; }
     size_t EntryRecord(size_t entry) const
     {
-        return indexBlock + ResIndexHeaderSize + groupCount * ResGroupRecordSize + entry * ResEntryRecordSize;
+        return indexBlock + Layout::IndexHeader::Size + groupCount * Layout::Group::Size + entry * Layout::Entry::Size;
     }
 };
 
@@ -119,28 +123,28 @@ void WriteArchiveSeeds(const std::filesystem::path& corpusRoot)
         write(&bytes[offset]);
         WriteSeed(folder, name, bytes);
     };
-    damaged("bad_index_length.brsc", layout.trailer + 56, [](uint8_t* p) { WriteLe64(p, 0xFFFFFFFFFFFFFF00ull); });
-    damaged("bad_index_offset.brsc", layout.indexBlock + 8, [](uint8_t* p) { WriteLe64(p, 0x7FFFFFFFFFFFFFFFull); });
-    damaged("bad_group_count.brsc", layout.indexBlock + 16, [](uint8_t* p) { WriteLe32(p, 0xFFFFFFFFu); });
-    damaged("bad_entry_count.brsc", layout.indexBlock + ResIndexHeaderSize + 4, [](uint8_t* p) { WriteLe32(p, 0x10000000u); });
-    damaged("bad_entry_offset.brsc", layout.EntryRecord(1) + 4, [](uint8_t* p) { WriteLe64(p, 0xFFFFFFFFFFFFFFF0ull); });
-    damaged("bad_stored_size.brsc", layout.EntryRecord(2) + 12, [](uint8_t* p) {
-        WriteLe32(p, 0xFFFFFFFFu);
-        WriteLe16(p + 4, 0xFFFF);
+    damaged("bad_index_length.brsc", layout.trailer + Layout::Trailer::IndexLength, [](uint8_t* p) { WriteLe64(p, 0xFFFFFFFFFFFFFF00ull); });
+    damaged("bad_index_offset.brsc", layout.indexBlock + Layout::IndexHeader::IndexOffset, [](uint8_t* p) { WriteLe64(p, 0x7FFFFFFFFFFFFFFFull); });
+    damaged("bad_group_count.brsc", layout.indexBlock + Layout::IndexHeader::GroupCount, [](uint8_t* p) { WriteLe32(p, 0xFFFFFFFFu); });
+    damaged("bad_entry_count.brsc", layout.GroupRecord(0) + Layout::Group::EntryCount, [](uint8_t* p) { WriteLe32(p, 0x10000000u); });
+    damaged("bad_entry_offset.brsc", layout.EntryRecord(1) + Layout::Entry::Offset, [](uint8_t* p) { WriteLe64(p, 0xFFFFFFFFFFFFFFF0ull); });
+    damaged("bad_stored_size.brsc", layout.EntryRecord(2), [](uint8_t* p) {
+        WriteLe32(p + Layout::Entry::StoredSizeLow, 0xFFFFFFFFu);
+        WriteLe16(p + Layout::Entry::StoredSizeHigh, 0xFFFF);
     });
-    damaged("bad_prefix_beyond_size.brsc", layout.EntryRecord(0) + 20, [](uint8_t* p) { WriteLe16(p, 0xFFFF); });
-    damaged("bad_identification.brsc", layout.trailer + 52, [](uint8_t* p) { WriteLe32(p, 0x12345678u); });
-    damaged("bad_mode_bits.brsc", layout.EntryRecord(3) + 18, [](uint8_t* p) { p[0] = 0xFF; });
+    damaged("bad_prefix_beyond_size.brsc", layout.EntryRecord(0) + Layout::Entry::PrefixLength, [](uint8_t* p) { WriteLe16(p, 0xFFFF); });
+    damaged("bad_identification.brsc", layout.trailer + Layout::Trailer::IdentificationB, [](uint8_t* p) { WriteLe32(p, 0x12345678u); });
+    damaged("bad_mode_bits.brsc", layout.EntryRecord(3) + Layout::Entry::Flags, [](uint8_t* p) { p[0] = 0xFF; });
     {
         // The header tag takes part in unmasking identification B.
         std::vector<uint8_t> bytes = plainChecked;
-        bytes[24] = 'X';
+        bytes[Layout::Header::Tag] = 'X';
         WriteSeed(folder, "bad_header_tag.brsc", bytes);
     }
     {
         // A key seed set on an archive stored plain: the index decrypts to noise.
         std::vector<uint8_t> bytes = plain;
-        WriteLe32(&bytes[layout.trailer + 20], KeySeed);
+        WriteLe32(&bytes[layout.trailer + Layout::Trailer::KeySeed], KeySeed);
         WriteSeed(folder, "bad_key_seed.brsc", bytes);
     }
 }

@@ -15,6 +15,8 @@
 
 namespace {
 
+namespace Layout = ArchiveLayout;
+
 std::vector<uint8_t> ValidArchive(uint32_t keySeed)
 {
     ArchiveOptions options;
@@ -69,7 +71,7 @@ TEST_P(DamagedArchive, IsRefused)
 
 void SetIndexLength(std::vector<uint8_t>& file, const PlainArchiveLayout& layout, uint64_t length)
 {
-    WriteLe64(file.data() + layout.trailer + 56, length);
+    WriteLe64(file.data() + layout.trailer + Layout::Trailer::IndexLength, length);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -87,41 +89,41 @@ INSTANTIATE_TEST_SUITE_P(
         Damage{"IndexLengthLeavesNoHeader", [](auto& f, auto& l) { SetIndexLength(f, l, l.trailer - 55); },
                ResErrorInvalidArchive, ResOpenFailure::IndexLengthOutsideFile},
         Damage{"IndexOffsetPastFileStart",
-               [](auto& f, auto& l) { WriteLe64(f.data() + l.indexBlock + 8, l.indexBlock + 1); },
+               [](auto& f, auto& l) { WriteLe64(f.data() + l.indexBlock + Layout::IndexHeader::IndexOffset, l.indexBlock + 1); },
                ResErrorInvalidArchive, ResOpenFailure::DataBaseOutsideFile},
-        Damage{"IndexOffsetHuge", [](auto& f, auto& l) { WriteLe64(f.data() + l.indexBlock + 8, UINT64_MAX); },
+        Damage{"IndexOffsetHuge", [](auto& f, auto& l) { WriteLe64(f.data() + l.indexBlock + Layout::IndexHeader::IndexOffset, UINT64_MAX); },
                ResErrorInvalidArchive, ResOpenFailure::DataBaseOutsideFile},
         Damage{"DataBaseBelowHeader",
-               [](auto& f, auto& l) { WriteLe64(f.data() + l.indexBlock + 8, l.indexBlock - 27); },
+               [](auto& f, auto& l) { WriteLe64(f.data() + l.indexBlock + Layout::IndexHeader::IndexOffset, l.indexBlock - 27); },
                ResErrorInvalidArchive, ResOpenFailure::DataBaseOutsideFile},
-        Damage{"WrongKindInTrailer", [](auto& f, auto& l) { f[l.trailer + 52] ^= 1; }, ResErrorInvalidArchive,
+        Damage{"WrongKindInTrailer", [](auto& f, auto& l) { f[l.trailer + Layout::Trailer::IdentificationB] ^= 1; }, ResErrorInvalidArchive,
                ResOpenFailure::KindMismatch},
         // The identification words are unmasked with the header's words:
         // damage to either side shows as a mismatch.
-        Damage{"WrongIdentificationInTrailer", [](auto& f, auto& l) { f[l.trailer + 48] ^= 0x10; },
+        Damage{"WrongIdentificationInTrailer", [](auto& f, auto& l) { f[l.trailer + Layout::Trailer::IdentificationA] ^= 0x10; },
                ResErrorInvalidArchive, ResOpenFailure::IdentificationMismatch},
-        Damage{"HeaderKindWordDamaged", [](auto& f, auto& l) { f[l.dataBase - 28] ^= 2; }, ResErrorInvalidArchive,
+        Damage{"HeaderKindWordDamaged", [](auto& f, auto& l) { f[l.header() + Layout::Header::Kind] ^= 2; }, ResErrorInvalidArchive,
                ResOpenFailure::IdentificationMismatch},
-        Damage{"HeaderTagDamaged", [](auto& f, auto& l) { f[l.dataBase - 28 + 24] ^= 4; }, ResErrorInvalidArchive,
+        Damage{"HeaderTagDamaged", [](auto& f, auto& l) { f[l.header() + Layout::Header::Tag] ^= 4; }, ResErrorInvalidArchive,
                ResOpenFailure::KindMismatch},
-        Damage{"GroupCountPastIndex", [](auto& f, auto& l) { WriteLe32(f.data() + l.indexBlock + 16, 1000); },
+        Damage{"GroupCountPastIndex", [](auto& f, auto& l) { WriteLe32(f.data() + l.indexBlock + Layout::IndexHeader::GroupCount, 1000); },
                ResErrorInvalidArchive, ResOpenFailure::GroupTableOutsideIndex},
-        Damage{"GroupCountHuge", [](auto& f, auto& l) { WriteLe32(f.data() + l.indexBlock + 16, UINT32_MAX); },
+        Damage{"GroupCountHuge", [](auto& f, auto& l) { WriteLe32(f.data() + l.indexBlock + Layout::IndexHeader::GroupCount, UINT32_MAX); },
                ResErrorInvalidArchive, ResOpenFailure::GroupTableOutsideIndex},
-        Damage{"EntryCountPastIndex", [](auto& f, auto& l) { WriteLe32(f.data() + l.groupRecord(1) + 4, 4); },
+        Damage{"EntryCountPastIndex", [](auto& f, auto& l) { WriteLe32(f.data() + l.groupRecord(1) + Layout::Group::EntryCount, 4); },
                ResErrorInvalidArchive, ResOpenFailure::EntryRunOutsideIndex},
-        Damage{"EntryCountHuge", [](auto& f, auto& l) { WriteLe32(f.data() + l.groupRecord(2) + 4, UINT32_MAX); },
+        Damage{"EntryCountHuge", [](auto& f, auto& l) { WriteLe32(f.data() + l.groupRecord(2) + Layout::Group::EntryCount, UINT32_MAX); },
                ResErrorInvalidArchive, ResOpenFailure::EntryRunOutsideIndex},
         Damage{"EntryOffsetPastFile",
-               [](auto& f, auto& l) { WriteLe64(f.data() + l.entryRecord(3, 1) + 4, f.size() - l.dataBase + 1); },
+               [](auto& f, auto& l) { WriteLe64(f.data() + l.entryRecord(3, 1) + Layout::Entry::Offset, f.size() - l.dataBase + 1); },
                ResErrorInvalidArchive, ResOpenFailure::EntryOutsideFile},
         Damage{"EntryOffsetHuge",
-               [](auto& f, auto& l) { WriteLe64(f.data() + l.entryRecord(3, 2) + 4, UINT64_MAX - 10); },
+               [](auto& f, auto& l) { WriteLe64(f.data() + l.entryRecord(3, 2) + Layout::Entry::Offset, UINT64_MAX - 10); },
                ResErrorInvalidArchive, ResOpenFailure::EntryOutsideFile},
         Damage{"StoredSizePastFile",
                [](auto& f, auto& l) {
-                   WriteLe32(f.data() + l.entryRecord(3, 3) + 12, 0xFFFFFFFFu);
-                   WriteLe16(f.data() + l.entryRecord(3, 3) + 16, 0xFFFF);
+                   WriteLe32(f.data() + l.entryRecord(3, 3) + Layout::Entry::StoredSizeLow, 0xFFFFFFFFu);
+                   WriteLe16(f.data() + l.entryRecord(3, 3) + Layout::Entry::StoredSizeHigh, 0xFFFF);
                },
                ResErrorInvalidArchive, ResOpenFailure::EntryOutsideFile}),
     [](const testing::TestParamInfo<Damage>& info) { return info.param.name; });
@@ -172,7 +174,7 @@ std::vector<uint8_t> BehindProgram(CheckWordChoice checkWord)
 
 std::vector<uint8_t> WithTrailerWord(std::vector<uint8_t> file, size_t offset, uint32_t value)
 {
-    WriteLe32(file.data() + file.size() - ResArchiveTrailerSize + offset, value);
+    WriteLe32(file.data() + file.size() - Layout::Trailer::Size + offset, value);
     return file;
 }
 
@@ -211,7 +213,7 @@ INSTANTIATE_TEST_SUITE_P(
         OpenFault{"TrailerReadFails",
                   [](ResArchive& a) {
                       const std::vector<uint8_t> file = ValidArchive(0);
-                      return OpenFaulty(a, file, file.size() - ResArchiveTrailerSize);
+                      return OpenFaulty(a, file, file.size() - Layout::Trailer::Size);
                   },
                   ResErrorReadFailed, ResOpenFailure::TrailerUnreadable},
         OpenFault{"IndexReadFails",
@@ -242,17 +244,17 @@ INSTANTIATE_TEST_SUITE_P(
         OpenFault{"ProgramFileCheckWordDamaged",
                   [](ResArchive& a) {
                       std::vector<uint8_t> file = ValidArchive(0);
-                      file[file.size() - ResArchiveTrailerSize + 40] ^= 0x80;
+                      file[file.size() - Layout::Trailer::Size + Layout::Trailer::CheckWord] ^= 0x80;
                       return OpenArchiveBytes(a, file, ResEmbedding::ProgramFile);
                   },
                   ResErrorInvalidArchive, ResOpenFailure::CheckWordMismatch},
         // A key seed that is not the writer's turns the index into noise; its
         // first field read after decryption is the index offset.
         OpenFault{"WrongKeySeed",
-                  [](ResArchive& a) { return OpenArchiveBytes(a, WithTrailerWord(ValidArchive(99), 20, 98)); },
+                  [](ResArchive& a) { return OpenArchiveBytes(a, WithTrailerWord(ValidArchive(99), Layout::Trailer::KeySeed, 98)); },
                   ResErrorInvalidArchive, ResOpenFailure::DataBaseOutsideFile},
         OpenFault{"PlainIndexTakenForEncrypted",
-                  [](ResArchive& a) { return OpenArchiveBytes(a, WithTrailerWord(ValidArchive(0), 20, 5)); },
+                  [](ResArchive& a) { return OpenArchiveBytes(a, WithTrailerWord(ValidArchive(0), Layout::Trailer::KeySeed, 5)); },
                   ResErrorInvalidArchive, ResOpenFailure::DataBaseOutsideFile}),
     [](const testing::TestParamInfo<OpenFault>& info) { return info.param.name; });
 

@@ -34,7 +34,8 @@ void Append(std::vector<uint8_t>& bytes, const std::vector<uint8_t>& more)
     bytes.insert(bytes.end(), more.begin(), more.end());
 }
 
-// A side file laid out byte by byte, independent of the archive writer: two
+// A side file laid out byte by byte, independent of the archive writer and
+// of the ArchiveLayout names (its offsets are the format itself): two
 // groups, an entry with prefix and suffix, and an empty entry.
 std::vector<uint8_t> HandBuiltArchive()
 {
@@ -491,7 +492,7 @@ TEST(ResArchive, InconsistentEntrySizes)
 {
     std::vector<uint8_t> file = HandBuiltArchive();
     const PlainArchiveLayout layout = LocatePlainArchive(file);
-    WriteLe16(file.data() + layout.entryRecord(2, 0) + 20, 14);  // prefix 14 + suffix 1 > stored 14
+    WriteLe16(file.data() + layout.entryRecord(2, 0) + ArchiveLayout::Entry::PrefixLength, 14);  // prefix 14 + suffix 1 > stored 14
     ResArchive archive;
     ASSERT_EQ(OpenArchiveBytes(archive, file), 0);
     EXPECT_EQ(ResReadAt(archive, 0, 0, 0, nullptr, 0), ResStatusSizesInconsistent);

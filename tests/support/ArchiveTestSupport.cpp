@@ -1,6 +1,5 @@
 #include "tests/support/ArchiveTestSupport.h"
 
-#include "ZULResourceUtilLib/LittleEndian.h"
 #include "platform/ReadOnlyFile.h"
 
 #include <memory>
@@ -22,9 +21,9 @@ int OpenArchiveBytes(ResArchive& archive, const std::vector<uint8_t>& bytes, Res
 PlainArchiveLayout LocatePlainArchive(const std::vector<uint8_t>& bytes)
 {
     PlainArchiveLayout layout;
-    layout.trailer = bytes.size() - 64;
-    const uint64_t indexLength = ReadLe64(bytes.data() + layout.trailer + 56);
-    layout.indexBlock = layout.trailer - indexLength - 28;
-    layout.dataBase = layout.indexBlock - ReadLe64(bytes.data() + layout.indexBlock + 8);
+    layout.trailer = bytes.size() - ArchiveLayout::Trailer::Size;
+    const uint64_t indexLength = ReadArchiveTrailer(bytes.data() + layout.trailer).indexLength;
+    layout.indexBlock = layout.trailer - indexLength - ArchiveLayout::IndexHeader::Size;
+    layout.dataBase = layout.indexBlock - ReadIndexHeader(bytes.data() + layout.indexBlock).indexOffset;
     return layout;
 }

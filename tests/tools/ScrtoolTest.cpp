@@ -211,11 +211,11 @@ TEST_F(ScrtoolTest, ListAndVerifySayWhichCheckOfTheArchiveFailed)
     const std::vector<uint8_t> good = writer.Build();
     const PlainArchiveLayout layout = LocatePlainArchive(good);
     std::vector<uint8_t> groups = good;
-    WriteLe32(&groups[layout.indexBlock + 16], 500);
+    WriteLe32(&groups[layout.indexBlock + ArchiveLayout::IndexHeader::GroupCount], 500);
     std::vector<uint8_t> entry = good;
-    WriteLe64(&entry[layout.entryRecord(1, 0) + 4], 1000000);
+    WriteLe64(&entry[layout.entryRecord(1, 0) + ArchiveLayout::Entry::Offset], 1000000);
     std::vector<uint8_t> kind = good;
-    kind[layout.trailer + 52] ^= 1;
+    kind[layout.trailer + ArchiveLayout::Trailer::IdentificationB] ^= 1;
 
     struct Case {
         std::string path;
@@ -356,7 +356,7 @@ TEST_F(ScrtoolTest, EntryWithInconsistentSizesIsListedAndRefusedByCat)
     writer.Add({ResTagPicture, 1, 0, PatternBytes(10, 1), {}, {}});
     std::vector<uint8_t> file = writer.Build();
     const PlainArchiveLayout layout = LocatePlainArchive(file);
-    WriteLe16(&file[layout.entryRecord(1, 0) + 20], 30);  // prefix length 30 > stored size 10
+    WriteLe16(&file[layout.entryRecord(1, 0) + ArchiveLayout::Entry::PrefixLength], 30);  // prefix length 30 > stored size 10
     const std::string path = Write("inconsistent.brsc", file);
 
     const RunResult list = Run({"list", path});
